@@ -1,0 +1,3 @@
+#include "daemonlog.h"
+
+Q_LOGGING_CATEGORY(lcDaemon, "quorvia.daemon")
