@@ -43,7 +43,7 @@ void logFailure(const char *what)
     qCWarning(lcCrypto).noquote() << QLatin1String(what) + QString::fromLatin1(text);
 }
 
-PKey readKey(KeyPart part)
+PKey parseKey(KeyPart part)
 {
     const QByteArray pem = QByteArray::fromBase64(
         fromStd(part == KeyPart::Private ? builtinkeys::rsaPrivateKeyText() : builtinkeys::rsaPublicKeyText()));
@@ -59,17 +59,30 @@ PKey readKey(KeyPart part)
     return PKey(key, &EVP_PKEY_free);
 }
 
+// Reading a PEM key costs several times the RSA operation itself, so each
+// built-in key is read once; a loaded key is only read from afterwards, which
+// is safe from any thread.
+EVP_PKEY *builtinKey(KeyPart part)
+{
+    if (part == KeyPart::Private) {
+        static const PKey privateKey = parseKey(KeyPart::Private);
+        return privateKey.get();
+    }
+    static const PKey publicKey = parseKey(KeyPart::Public);
+    return publicKey.get();
+}
+
 // Applies the raw key operation to each k-byte block of input (the last one
 // zero-filled); k is the modulus length. False on any failure.
 bool transformBlocks(KeyPart part, const QByteArray &input, QByteArray &output)
 {
-    const PKey key = readKey(part);
+    EVP_PKEY *key = builtinKey(part);
     if (!key)
         return false;
-    const int k = EVP_PKEY_get_size(key.get());
+    const int k = EVP_PKEY_get_size(key);
     if (k <= 0)
         return false;
-    const PKeyCtx ctx(EVP_PKEY_CTX_new(key.get(), nullptr), &EVP_PKEY_CTX_free);
+    const PKeyCtx ctx(EVP_PKEY_CTX_new(key, nullptr), &EVP_PKEY_CTX_free);
     if (!ctx)
         return false;
     const int init = part == KeyPart::Private ? EVP_PKEY_sign_init(ctx.get()) : EVP_PKEY_verify_recover_init(ctx.get());
