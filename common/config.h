@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QMap>
+#include <QMetaType>
 #include <QString>
 
 // One cloud print server the user has connected to.
@@ -11,6 +12,7 @@ struct ServerConfig
     QString Address;    // equals the record's key in Config::servers
     QDateTime LastUsed; // local time; invalid when unknown
 };
+Q_DECLARE_METATYPE(ServerConfig)
 
 // The user's list of servers, kept AES-encrypted in
 // ~/.config/quorvia/quorvia-cloud-print-configurator/server.conf and shared by

@@ -76,6 +76,8 @@ EVP_PKEY *builtinKey(KeyPart part)
 // zero-filled); k is the modulus length. False on any failure.
 bool transformBlocks(KeyPart part, const QByteArray &input, QByteArray &output)
 {
+    // Whatever an earlier, unrelated call left queued must not be reported as ours.
+    ERR_clear_error();
     EVP_PKEY *key = builtinKey(part);
     if (!key)
         return false;

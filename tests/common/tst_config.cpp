@@ -13,8 +13,6 @@
 #include <memory>
 #include <sys/stat.h>
 
-Q_DECLARE_METATYPE(ServerConfig)
-
 namespace {
 
 constexpr char ConfigCategory[] = "quorvia.config";
