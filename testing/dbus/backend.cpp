@@ -1,0 +1,33 @@
+// Stand-in for the print backend of tqp queues: calls one method of the
+// daemon on the system bus with the given string arguments, the job owner's
+// login name last, and prints the string reply if there is one.
+//   quorvia-test-backend METHOD ARG... USER
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QTextStream>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty()) {
+        QTextStream(stderr) << "usage: quorvia-test-backend METHOD ARG... USER" << Qt::endl;
+        return 2;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("com.quorvia.cloud.print.daemon"),
+                                                       QStringLiteral("/com/quorvia/cloud/print/daemon"),
+                                                       QStringLiteral("com.quorvia.cloud.print.daemon"),
+                                                       args.takeFirst());
+    for (const QString &arg : qAsConst(args))
+        call << arg;
+
+    const QDBusMessage reply = QDBusConnection::systemBus().call(call);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        QTextStream(stderr) << reply.errorName() << ": " << reply.errorMessage() << Qt::endl;
+        return 1;
+    }
+    if (!reply.arguments().isEmpty())
+        QTextStream(stdout) << reply.arguments().constFirst().toString() << Qt::endl;
+    return 0;
+}
