@@ -1,0 +1,3 @@
+#include "cupslog.h"
+
+Q_LOGGING_CATEGORY(lcCups, "quorvia.cups")

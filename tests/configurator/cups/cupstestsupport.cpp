@@ -1,0 +1,104 @@
+#include "cupstestsupport.h"
+
+#include <QFile>
+#include <QProcess>
+
+#include <cups/cups.h>
+
+namespace {
+CupsLogCapture* g_capture = nullptr;
+}
+
+CupsLogCapture::CupsLogCapture()
+{
+    g_capture = this;
+    m_previous = qInstallMessageHandler(&CupsLogCapture::handler);
+}
+
+CupsLogCapture::~CupsLogCapture()
+{
+    qInstallMessageHandler(m_previous);
+    g_capture = nullptr;
+}
+
+bool CupsLogCapture::contains(const QString& text) const
+{
+    for (const QString& line : m_lines) {
+        if (line.contains(text))
+            return true;
+    }
+    return false;
+}
+
+void CupsLogCapture::handler(QtMsgType type, const QMessageLogContext& context,
+                             const QString& message)
+{
+    if (g_capture && context.category && qstrcmp(context.category, "quorvia.cups") == 0)
+        g_capture->m_lines.append(message);
+    if (g_capture && g_capture->m_previous)
+        g_capture->m_previous(type, context, message);
+}
+
+QueueState queueState(const QString& queue)
+{
+    QueueState result;
+    const QByteArray name = queue.toUtf8();
+    char uri[1024];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", 0,
+                     "/printers/%s", name.constData());
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    if (response && cupsLastError() < IPP_STATUS_REDIRECTION_OTHER_SITE) {
+        ipp_attribute_t* name = ippFindAttribute(response, "printer-name", IPP_TAG_NAME);
+        result.exists = name && queue == QString::fromUtf8(ippGetString(name, 0, nullptr));
+        if (ipp_attribute_t* a = ippFindAttribute(response, "device-uri", IPP_TAG_URI))
+            result.deviceUri = QString::fromUtf8(ippGetString(a, 0, nullptr));
+        if (ipp_attribute_t* a = ippFindAttribute(response, "printer-is-shared", IPP_TAG_BOOLEAN))
+            result.shared = ippGetBoolean(a, 0);
+        if (ipp_attribute_t* a = ippFindAttribute(response, "printer-error-policy", IPP_TAG_NAME))
+            result.errorPolicy = QString::fromUtf8(ippGetString(a, 0, nullptr));
+        if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM))
+            result.state = ippGetInteger(a, 0);
+        if (ipp_attribute_t* a =
+                ippFindAttribute(response, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN))
+            result.accepting = ippGetBoolean(a, 0);
+    }
+    ippDelete(response);
+    return result;
+}
+
+QByteArray queuePpd(const QString& queue)
+{
+    QFile ppd(qEnvironmentVariable("QUORVIA_CUPSD_DIR") + QStringLiteral("/conf/ppd/") + queue
+              + QStringLiteral(".ppd"));
+    return ppd.open(QIODevice::ReadOnly) ? ppd.readAll() : QByteArray();
+}
+
+bool runCupsTool(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
+           && process.exitCode() == 0;
+}
+
+bool StandInTools::add(const QString& tool, const QString& body)
+{
+    QFile script(m_dir.filePath(tool));
+    if (!script.open(QIODevice::WriteOnly))
+        return false;
+    const QString text = QStringLiteral("#!/bin/sh\necho \"%1 $*\" >>'%2/calls'\n%3\n")
+                             .arg(tool, m_dir.path(), body);
+    script.write(text.toUtf8());
+    script.close();
+    return script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QStringList StandInTools::calls() const
+{
+    QFile file(m_dir.filePath(QStringLiteral("calls")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
