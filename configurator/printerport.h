@@ -1,0 +1,20 @@
+#pragma once
+
+// The cloud port: the TCP port of a cloud print server whose address names
+// none. The user's choice lives in a per-user INI file and takes effect at the
+// next start of the configurator.
+namespace printerport {
+
+// The in-memory cloud port, fixed once ConfigPrinterPort() has run.
+int GetCloudPrintPort();
+
+// "PrinterPorts/CloudPort" as stored in the port file; 0 when absent or not a number.
+int GetCloudPrintPortInFile();
+
+// Stores a port from 1025 to 65535 in the port file; ignores any other value.
+void SetCloudPrintPort(int port);
+
+// Sets the port file path below the home directory, then loads the file or creates it.
+void ConfigPrinterPort();
+
+} // namespace printerport

@@ -1,0 +1,302 @@
+#include "cloudprintclient.h"
+
+#include "CloudPrint.h"
+#include "cloudprintaccessmanager.h"
+#include "printerport.h"
+#include "replytransport.h"
+
+#include <thrift/TApplicationException.h>
+#include <thrift/TConfiguration.h>
+#include <thrift/TOutput.h>
+#include <thrift/transport/TSSLSocket.h>
+#include <thrift/transport/TTransportException.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QUrl>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcRpc, "quorvia.rpc")
+Q_LOGGING_CATEGORY(lcThrift, "quorvia.rpc.thrift")
+
+using apache::thrift::TApplicationException;
+using apache::thrift::TConfiguration;
+using apache::thrift::transport::SSLTLS;
+using apache::thrift::transport::TSSLSocket;
+using apache::thrift::transport::TSSLSocketFactory;
+using apache::thrift::transport::TTransportException;
+
+namespace {
+
+constexpr int kConnectTimeoutMs = 5000;
+constexpr int kDefaultReceiveTimeoutMs = 60000;
+constexpr uint32_t kBufferSize = 512;
+// Generous for any printer list, small enough that a broken or hostile peer
+// cannot make us read or allocate without end.
+constexpr int kMaxReplyBytes = 64 * 1024 * 1024;
+constexpr int kRecursionLimit = 64;
+
+QString g_trustedCaFile = QStringLiteral("/usr/share/quorvia-cloud-print-configurator/cert/CA.pem");
+int g_receiveTimeoutMs = kDefaultReceiveTimeoutMs;
+
+void thriftOutput(const char *message)
+{
+    qCWarning(lcThrift).noquote() << message;
+}
+
+void prepareProcess()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // Closing a TLS session can write to a socket the peer already closed.
+        std::signal(SIGPIPE, SIG_IGN);
+        apache::thrift::GlobalOutput.setOutputFunction(thriftOutput);
+    });
+}
+
+struct FailureTexts
+{
+    const char *transport;
+    const char *application;
+};
+
+const FailureTexts kConnectTexts = {"Connect Exception", "Connect TApplicationException"};
+const FailureTexts kVerfiyTexts = {"Verfiy Exception", "TApplicationException"};
+const FailureTexts kDataTexts = {"TTransportException", "TApplicationException"};
+
+bool writeWhole(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+} // namespace
+
+struct CloudPrintRPCClient::Private
+{
+    std::unique_ptr<QUrl> url;
+    std::unique_ptr<cloudprint::CloudPrintClient> client;
+    std::shared_ptr<ReplyTransport> transport;
+    std::shared_ptr<TSSLSocket> socket;
+    QString host;
+    int port = 0;
+
+    void close() noexcept;
+
+    // Opens the connection, runs one RPC, closes again. On failure the
+    // connection is closed, the failure logged and the failure value returned.
+    template<typename Result, typename Rpc>
+    Result guarded(const FailureTexts &texts, Result failed, Rpc rpc);
+
+    // Like guarded(), but the exception goes on to the caller after the log line.
+    template<typename Rpc>
+    void passing(Rpc rpc);
+};
+
+void CloudPrintRPCClient::Private::close() noexcept
+{
+    try {
+        transport->close();
+    } catch (...) {
+        // Flushing failed; the socket itself must still be released.
+        try {
+            socket->close();
+        } catch (...) {
+        }
+    }
+}
+
+template<typename Result, typename Rpc>
+Result CloudPrintRPCClient::Private::guarded(const FailureTexts &texts, Result failed, Rpc rpc)
+{
+    try {
+        transport->beginCall();
+        transport->open();
+        Result result = rpc();
+        close();
+        return result;
+    } catch (const TTransportException &e) {
+        close();
+        qCWarning(lcRpc).noquote() << texts.transport << e.what();
+    } catch (const TApplicationException &e) {
+        close();
+        qCWarning(lcRpc).noquote() << texts.application << e.what();
+    } catch (...) {
+        close();
+        qCWarning(lcRpc) << "Unknow Exception";
+    }
+    return failed;
+}
+
+template<typename Rpc>
+void CloudPrintRPCClient::Private::passing(Rpc rpc)
+{
+    try {
+        transport->beginCall();
+        transport->open();
+        rpc();
+        close();
+    } catch (const TTransportException &e) {
+        close();
+        qCWarning(lcRpc).noquote() << kDataTexts.transport << e.what();
+        throw e;
+    } catch (const TApplicationException &e) {
+        close();
+        qCWarning(lcRpc).noquote() << kDataTexts.application << e.what();
+        throw e;
+    } catch (...) {
+        close();
+        qCWarning(lcRpc) << "Unknow Exception";
+        throw;
+    }
+}
+
+CloudPrintRPCClient::CloudPrintRPCClient(const QString &address, QObject *parent)
+    : QObject(parent)
+    , d(std::make_unique<Private>())
+{
+    prepareProcess();
+    qCDebug(lcRpc).noquote() << "server address:" << address;
+    d->url = std::make_unique<QUrl>(address, QUrl::TolerantMode);
+
+    auto factory = std::make_shared<TSSLSocketFactory>(SSLTLS);
+    factory->access(std::make_shared<CloudPrintAccessManager>());
+    if (QFileInfo::exists(g_trustedCaFile)) {
+        try {
+            factory->loadTrustedCertificates(QFile::encodeName(g_trustedCaFile).constData());
+        } catch (const apache::thrift::TException &e) {
+            // Same outcome as a missing file: every later certificate check fails.
+            qCCritical(lcRpc).noquote() << "CA.pem not usable" << e.what();
+        }
+    } else {
+        qCCritical(lcRpc) << "CA.pem not exist";
+    }
+    factory->authenticate(true);
+    factory->server(false);
+
+    d->host = d->url->host(QUrl::FullyDecoded);
+    d->port = d->url->port(printerport::GetCloudPrintPort());
+    d->socket = factory->createSocket(d->host.toUtf8().toStdString(), d->port);
+    d->socket->setConnTimeout(kConnectTimeoutMs);
+    d->socket->setRecvTimeout(g_receiveTimeoutMs);
+
+    auto config = std::make_shared<TConfiguration>(kMaxReplyBytes, TConfiguration::DEFAULT_MAX_FRAME_SIZE,
+                                                   kRecursionLimit);
+    d->transport = std::make_shared<ReplyTransport>(d->socket, kBufferSize, config);
+    d->client = std::make_unique<cloudprint::CloudPrintClient>(std::make_shared<ReplyProtocol>(d->transport));
+}
+
+CloudPrintRPCClient::~CloudPrintRPCClient()
+{
+    d->url.reset();
+    d->client.reset();
+    d->transport.reset();
+    d->socket.reset();
+}
+
+void CloudPrintRPCClient::setTrustedCaFileForTesting(const QString &path)
+{
+    g_trustedCaFile = path;
+}
+
+void CloudPrintRPCClient::setReceiveTimeoutForTesting(int milliseconds)
+{
+    g_receiveTimeoutMs = milliseconds;
+}
+
+bool CloudPrintRPCClient::Connect()
+{
+    return d->guarded(kConnectTexts, false, [] { return true; });
+}
+
+bool CloudPrintRPCClient::Verfiy(const cloudprint::Auth &auth)
+{
+    return d->guarded(kVerfiyTexts, false, [&] { return d->client->Verfiy(auth); });
+}
+
+std::string CloudPrintRPCClient::GetServerVersion(const cloudprint::Auth &auth)
+{
+    std::string version = d->guarded(kDataTexts, std::string(), [&] {
+        std::string answer;
+        d->client->GetServerVersion(answer, auth);
+        return answer;
+    });
+    if (!version.empty())
+        qCDebug(lcRpc).noquote() << "GetServerVersion:" << QString::fromStdString(version);
+    return version;
+}
+
+std::vector<Printer> CloudPrintRPCClient::ListPrinter(const cloudprint::Auth &auth)
+{
+    std::vector<cloudprint::Printer> records;
+    d->passing([&] { d->client->ListPrinter(records, auth); });
+
+    // The device URI is "tqp://host:port/ID", percent-encoded except for the
+    // unreserved characters, ':' and '/'. Encoding works byte by byte, so the
+    // common prefix is encoded once. The port is the one actually used.
+    const QByteArray keep = QByteArrayLiteral(":/");
+    const QByteArray prefix =
+        QUrl::toPercentEncoding(QStringLiteral("tqp://%1:%2/").arg(d->host).arg(d->port), keep);
+    std::vector<Printer> printers;
+    printers.reserve(records.size());
+    for (cloudprint::Printer &record : records) {
+        printers.emplace_back(std::move(record));
+        Printer &printer = printers.back();
+        const QByteArray id =
+            QUrl::toPercentEncoding(QString::fromUtf8(printer.ID.data(), int(printer.ID.size())), keep);
+        std::string addr;
+        addr.reserve(size_t(prefix.size() + id.size()));
+        addr.append(prefix.constData(), size_t(prefix.size())).append(id.constData(), size_t(id.size()));
+        printer.__set_Addr(std::move(addr));
+    }
+    return printers;
+}
+
+QString CloudPrintRPCClient::GetPpdDrv(const cloudprint::Auth &auth, const cloudprint::Printer &printer,
+                                       const QString &name)
+{
+    std::string text;
+    d->passing([&] { d->client->GetPpdDrv(text, auth, printer); });
+    if (text.empty())
+        return QString();
+
+    const QString path = QStringLiteral("%1%2%3").arg(QStringLiteral("/tmp/"), name, QStringLiteral(".drv"));
+    qCInfo(lcRpc).noquote() << "create temp ppd driver file:" << path;
+    if (name.isEmpty() || name.contains(QLatin1Char('/'))) {
+        qCWarning(lcRpc).noquote() << "invalid driver file name:" << name;
+        return QString();
+    }
+
+    // A new file only we can read: never follow or reuse what someone else put there.
+    const QByteArray nativePath = QFile::encodeName(path);
+    const int fd = ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        qCWarning(lcRpc).noquote() << "cannot create driver file:" << path << QString::fromLocal8Bit(strerror(errno));
+        return QString();
+    }
+    const size_t length = std::min(text.size(), text.find('\0'));
+    const bool written = writeWhole(fd, text.data(), length);
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed) {
+        qCWarning(lcRpc).noquote() << "cannot write driver file:" << path;
+        ::unlink(nativePath.constData());
+        return QString();
+    }
+    return path;
+}

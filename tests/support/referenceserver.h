@@ -1,0 +1,74 @@
+#pragma once
+
+#include "testcertificates.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace cloudprinttest {
+
+// Runs testing/cloudprint-server (cloudprint-reference-server) as a child
+// process on 127.0.0.1 with a port it picks itself. Configure first, then
+// start(); the destructor stops it by its PID.
+class ReferenceServer
+{
+public:
+    explicit ReferenceServer(const TestCertificates &certificates,
+                             TestCertificates::Server certificate = TestCertificates::VendorDomain);
+    ~ReferenceServer();
+
+    ReferenceServer(const ReferenceServer &) = delete;
+    ReferenceServer &operator=(const ReferenceServer &) = delete;
+
+    // Codes that Verfiy accepts; all other calls throw cloudprint::Exception
+    // (Code 401) for other codes. Empty (the default): every code is accepted.
+    void setCodes(const QStringList &codes);
+    void setVersion(const QString &version);
+    // Driver description text returned by GetPpdDrv for printers without their own.
+    void setDefaultDriver(const QString &text);
+    // A printer as made by printer() or any JSON object with the fields of
+    // cloudprint::Printer, plus optional "cJobsSequence" and "driver".
+    void addPrinter(const QJsonObject &printer);
+    // Appends `count` generated printers ("192.168.x.y\Printer N").
+    void generatePrinters(int count, int commentBytes = 0);
+    // Makes `method` misbehave; see testing/cloudprint-server/README.md for the modes.
+    void setFault(const QString &method, const QJsonObject &fault);
+    // Direct access to the whole configuration written on start().
+    QJsonObject &config() { return m_config; }
+
+    static QJsonObject printer(const QString &id, int status = 0, int jobs = 0,
+                               const QString &driver = QString());
+
+    // Starts the server and waits until it listens; false with errorString() on failure.
+    bool start(int timeoutMs = 15000);
+    // Stops the server (SIGTERM, then SIGKILL) and waits for it.
+    void stop();
+    bool isRunning() const;
+
+    quint16 port() const { return m_port; }
+    // "tqp://127.0.0.1:<port>", the address form the configurator hands to its RPC client.
+    QString url() const;
+    qint64 pid() const;
+    QString errorString() const { return m_error; }
+    // Everything the server wrote to stderr so far.
+    QString standardError();
+
+    static QString executable();
+
+private:
+    const TestCertificates &m_certificates;
+    QJsonObject m_config;
+    QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_process;
+    quint16 m_port = 0;
+    QString m_error;
+    QByteArray m_stderr;
+};
+
+} // namespace cloudprinttest

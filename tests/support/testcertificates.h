@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace cloudprinttest {
+
+// A CA and server certificates made at test time with openssl (by
+// testing/certs/make-certs.sh) in a private temporary folder that is removed
+// with the object.
+class TestCertificates
+{
+public:
+    enum Server {
+        VendorDomain,   // SAN DNS:<vendor domain>: the certificate a client accepts
+        OtherName,      // SAN DNS:printer.example.org
+        IpAddressFirst, // SAN IP:127.0.0.1, then DNS:<vendor domain>
+        CommonNameOnly, // no SAN, CN=<vendor domain>
+        EmbeddedNul,    // SAN DNS:"<vendor domain>\0.example.org"
+        Expired,        // SAN DNS:<vendor domain>, validity over
+        UntrustedCa,    // SAN DNS:<vendor domain>, issued by a CA clients do not trust
+    };
+
+    // Generates everything; check ok() / errorString().
+    TestCertificates();
+
+    bool ok() const { return m_error.isEmpty(); }
+    QString errorString() const { return m_error; }
+
+    QString directory() const;
+    // The CA certificate that clients should trust.
+    QString caFile() const;
+    QString certificateFile(Server server) const;
+    QString keyFile(Server server) const;
+
+private:
+    QString file(const QString &name) const;
+
+    QTemporaryDir m_dir;
+    QString m_error;
+};
+
+} // namespace cloudprinttest
