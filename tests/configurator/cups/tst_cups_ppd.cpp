@@ -27,11 +27,15 @@ private:
 };
 
 namespace {
+QByteArray sourceFile(const QString& path)
+{
+    QFile file(qEnvironmentVariable("QUORVIA_TEST_SOURCE_DIR") + path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QByteArray minimalDrv()
 {
-    QFile file(qEnvironmentVariable("QUORVIA_TEST_SOURCE_DIR")
-               + QStringLiteral("/testing/cups/tqp-minimal.drv"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return sourceFile(QStringLiteral("/testing/cups/tqp-minimal.drv"));
 }
 }  // namespace
 
@@ -64,6 +68,8 @@ void TestCupsPpd::compiles_data()
 
     const QByteArray minimal = minimalDrv();
     QTest::newRow("minimal") << minimal << true << QString();
+    QTest::newRow("packaged generic") << sourceFile(QStringLiteral("/configurator/cups/tqp-generic.drv"))
+                                      << true << QString();
     QByteArray other = minimal;
     other.replace("\"TQP.ppd\"", "\"Other.ppd\"");
     QTest::newRow("other PPD file name") << other << false << QString();
