@@ -31,12 +31,17 @@ void TestProcess::setEnvironment(const QProcessEnvironment &environment)
 
 bool TestProcess::waitForStdout(const QString &text, int timeoutMs)
 {
-    return waitFor(text, m_stdout, timeoutMs);
+    return waitFor([&] { return m_stdout.contains(text); }, timeoutMs);
 }
 
 bool TestProcess::waitForStderr(const QString &text, int timeoutMs)
 {
-    return waitFor(text, m_stderr, timeoutMs);
+    return waitFor([&] { return m_stderr.contains(text); }, timeoutMs);
+}
+
+bool TestProcess::waitForStdoutLines(int count, int timeoutMs)
+{
+    return waitFor([&] { return m_stdout.count(QLatin1Char('\n')) >= count; }, timeoutMs);
 }
 
 int TestProcess::waitForExit(int timeoutMs)
@@ -76,11 +81,11 @@ void TestProcess::stop()
     collect();
 }
 
-bool TestProcess::waitFor(const QString &text, QString &channel, int timeoutMs)
+bool TestProcess::waitFor(const std::function<bool()> &done, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     collect();
-    while (!channel.contains(text)) {
+    while (!done()) {
         if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
             return false;
         m_process.waitForReadyRead(20);

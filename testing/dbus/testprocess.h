@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // A program started by a test, optionally under another account, whose
 // output is collected. Stopped by its PID when the object goes away.
 class TestProcess : public QObject
@@ -23,6 +25,8 @@ public:
     // Wait until the text appears on the channel or the process ends.
     bool waitForStdout(const QString &text, int timeoutMs = 10000);
     bool waitForStderr(const QString &text, int timeoutMs = 10000);
+    // Wait until standard output holds at least count complete lines.
+    bool waitForStdoutLines(int count, int timeoutMs = 10000);
     // Waits for the end and returns the exit code, -1 if it did not end normally.
     int waitForExit(int timeoutMs = 10000);
 
@@ -32,7 +36,7 @@ public:
     void stop();
 
 private:
-    bool waitFor(const QString &text, QString &channel, int timeoutMs);
+    bool waitFor(const std::function<bool()> &done, int timeoutMs);
     void collect();
 
     QProcess m_process;
