@@ -1,0 +1,118 @@
+#include "rowprobe.h"
+
+#include "printerwidget.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QUrl>
+
+namespace {
+
+QImage labelImage(const QWidget &row, const char *name)
+{
+    const auto *label = row.findChild<QLabel *>(QLatin1String(name));
+    return label ? label->pixmap(Qt::ReturnByValue).toImage() : QImage();
+}
+
+} // namespace
+
+void initRowResources()
+{
+    Q_INIT_RESOURCE(confighelper);
+    Q_INIT_RESOURCE(theme_icons);
+}
+
+Printer makePrinter(const QString &id)
+{
+    Printer printer;
+    printer.ID = id.toStdString();
+    const QByteArray addr = QByteArray("tqp://10.0.0.5:9100/") + QUrl::toPercentEncoding(id, ":/");
+    printer.Addr = addr.toStdString();
+    return printer;
+}
+
+int threadCount()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("Threads:"))
+            return line.mid(8).trimmed().toInt();
+    }
+    return -1;
+}
+
+RowProbe::RowProbe(const PrinterWidget &row)
+    : m_row(row)
+{
+}
+
+QString RowProbe::labelText(const char *name) const
+{
+    const auto *label = m_row.findChild<QLabel *>(QLatin1String(name));
+    return label ? label->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+
+QString RowProbe::nameText() const
+{
+    return labelText("nameLabel");
+}
+
+QString RowProbe::statusText() const
+{
+    return labelText("statusText");
+}
+
+QString RowProbe::connectionText() const
+{
+    return labelText("connectionLabel");
+}
+
+DotColour RowProbe::dotColour() const
+{
+    const QImage image = labelImage(m_row, "statusDot");
+    if (image.isNull())
+        return DotColour::None;
+    const QColor c = image.pixelColor(image.width() / 2, image.height() / 2);
+    if (c.alpha() < 128)
+        return DotColour::None;
+    if (c.red() > c.green() + 40 && c.red() > c.blue() + 40)
+        return DotColour::Red;
+    if (c.green() > c.red() + 40 && c.green() > c.blue())
+        return DotColour::Green;
+    if (qAbs(c.red() - c.green()) < 30 && qAbs(c.green() - c.blue()) < 30)
+        return DotColour::Grey;
+    return DotColour::Other;
+}
+
+bool RowProbe::isAdded() const
+{
+    const auto *added = m_row.findChild<QWidget *>(QStringLiteral("addedLabel"));
+    return added && !added->isHidden();
+}
+
+bool RowProbe::hasCheckMark() const
+{
+    Printer printer = makePrinter(nameText());
+    const PrinterWidget plain(printer, false);
+    const QImage image = labelImage(m_row, "iconLabel");
+    return !image.isNull() && image != labelImage(plain, "iconLabel");
+}
+
+QIcon RowProbe::icon() const
+{
+    return button() ? button()->icon() : QIcon();
+}
+
+QAbstractButton *RowProbe::button() const
+{
+    return m_row.findChild<QAbstractButton *>(QStringLiteral("actionButton"));
+}
+
+QWidget *RowProbe::spinner() const
+{
+    return m_row.findChild<QWidget *>(QStringLiteral("spinner"));
+}

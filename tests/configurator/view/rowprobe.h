@@ -1,0 +1,48 @@
+#pragma once
+
+#include "printer.h"
+
+#include <QIcon>
+#include <QMetaType>
+#include <QString>
+
+class PrinterWidget;
+class QAbstractButton;
+class QWidget;
+
+enum class DotColour { None, Red, Green, Grey, Other };
+Q_DECLARE_METATYPE(DotColour)
+
+// A server printer record as the RPC client hands it to the page: Addr holds
+// the device URI for a server at 10.0.0.5:9100.
+Printer makePrinter(const QString &id);
+
+// The pictures and theme icons the rows show, as the window registers them.
+void initRowResources();
+
+// Threads of this process, from the kernel's view.
+int threadCount();
+
+// Reads what a printer row shows.
+class RowProbe
+{
+public:
+    explicit RowProbe(const PrinterWidget &row);
+
+    QString nameText() const;
+    QString statusText() const;
+    QString connectionText() const;
+    DotColour dotColour() const;
+    // "(Added)" is shown.
+    bool isAdded() const;
+    // The picture differs from that of the same printer not installed.
+    bool hasCheckMark() const;
+    QIcon icon() const;
+    QAbstractButton *button() const;
+    QWidget *spinner() const;
+
+private:
+    QString labelText(const char *name) const;
+
+    const PrinterWidget &m_row;
+};
