@@ -8,6 +8,7 @@
 #include <thrift/TApplicationException.h>
 #include <thrift/TConfiguration.h>
 #include <thrift/TOutput.h>
+#include <thrift/protocol/TProtocolException.h>
 #include <thrift/transport/TSSLSocket.h>
 #include <thrift/transport/TTransportException.h>
 
@@ -16,6 +17,7 @@
 #include <QLoggingCategory>
 #include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -27,6 +29,11 @@ Q_LOGGING_CATEGORY(lcRpc, "quorvia.rpc")
 Q_LOGGING_CATEGORY(lcThrift, "quorvia.rpc.thrift")
 
 using apache::thrift::TApplicationException;
+using apache::thrift::protocol::TInputRecursionTracker;
+using apache::thrift::protocol::TMessageType;
+using apache::thrift::protocol::TProtocol;
+using apache::thrift::protocol::TProtocolException;
+using apache::thrift::protocol::TType;
 using apache::thrift::TConfiguration;
 using apache::thrift::transport::SSLTLS;
 using apache::thrift::transport::TSSLSocket;
@@ -86,6 +93,119 @@ bool writeWhole(int fd, const char *data, size_t size)
     return true;
 }
 
+// Reads a ListPrinter reply straight into the configurator's records, in the
+// same steps as the generated receive, so the list is not held twice.
+void receivePrinters(TProtocol *in, std::vector<Printer> &printers)
+{
+    std::string name;
+    TMessageType type;
+    int32_t seqid = 0;
+    in->readMessageBegin(name, type, seqid);
+    if (type == apache::thrift::protocol::T_EXCEPTION) {
+        TApplicationException x;
+        x.read(in);
+        in->readMessageEnd();
+        in->getTransport()->readEnd();
+        throw x;
+    }
+    if (type != apache::thrift::protocol::T_REPLY || name != "ListPrinter") {
+        in->skip(apache::thrift::protocol::T_STRUCT);
+        in->readMessageEnd();
+        in->getTransport()->readEnd();
+    }
+
+    bool haveList = false;
+    bool haveError = false;
+    cloudprint::Exception error;
+    {
+        TInputRecursionTracker tracker(*in);
+        in->readStructBegin(name);
+        for (;;) {
+            TType fieldType;
+            int16_t id;
+            in->readFieldBegin(name, fieldType, id);
+            if (fieldType == apache::thrift::protocol::T_STOP)
+                break;
+            if (id == 0 && fieldType == apache::thrift::protocol::T_LIST) {
+                TType elementType;
+                uint32_t count;
+                in->readListBegin(elementType, count);
+                if (elementType != apache::thrift::protocol::T_STRUCT)
+                    throw TProtocolException(TProtocolException::INVALID_DATA, "printer list of another type");
+                printers.clear();
+                printers.resize(count);
+                for (Printer &printer : printers)
+                    printer.read(in);
+                in->readListEnd();
+                haveList = true;
+            } else if (id == 1 && fieldType == apache::thrift::protocol::T_STRUCT) {
+                error.read(in);
+                haveError = true;
+            } else {
+                in->skip(fieldType);
+            }
+            in->readFieldEnd();
+        }
+        in->readStructEnd();
+    }
+    in->readMessageEnd();
+    in->getTransport()->readEnd();
+
+    if (haveList)
+        return;
+    if (haveError)
+        throw error;
+    throw TApplicationException(TApplicationException::MISSING_RESULT, "ListPrinter failed: unknown result");
+}
+
+// Bytes left as they are in a device URI: the unreserved characters, ':' and '/'.
+struct KeptBytes
+{
+    bool kept[256] = {};
+    KeptBytes()
+    {
+        for (const unsigned char c : std::string("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-._~:/"))
+            kept[c] = true;
+    }
+};
+
+bool isUnreservedOrKept(unsigned char c)
+{
+    static const KeptBytes table;
+    return table.kept[c];
+}
+
+// The device URI for a printer ID: the encoded prefix followed by the ID
+// percent-encoded as UTF-8 text. IDs in plain ASCII, the usual case, are
+// encoded byte by byte without a detour through QString.
+std::string deviceUri(const QByteArray &prefix, const std::string &id)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string uri(prefix.constData(), size_t(prefix.size()));
+    size_t escapes = 0;
+    for (const char ch : id) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c & 0x80) {
+            const QByteArray encoded = QUrl::toPercentEncoding(QString::fromUtf8(id.data(), int(id.size())),
+                                                               QByteArrayLiteral(":/"));
+            return uri.append(encoded.constData(), size_t(encoded.size()));
+        }
+        escapes += isUnreservedOrKept(c) ? 0 : 1;
+    }
+    uri.reserve(uri.size() + id.size() + 2 * escapes);
+    for (const char ch : id) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (isUnreservedOrKept(c)) {
+            uri.push_back(ch);
+        } else {
+            uri.push_back('%');
+            uri.push_back(hex[c >> 4]);
+            uri.push_back(hex[c & 0xF]);
+        }
+    }
+    return uri;
+}
+
 } // namespace
 
 struct CloudPrintRPCClient::Private
@@ -93,6 +213,7 @@ struct CloudPrintRPCClient::Private
     std::unique_ptr<QUrl> url;
     std::unique_ptr<cloudprint::CloudPrintClient> client;
     std::shared_ptr<ReplyTransport> transport;
+    std::shared_ptr<ReplyProtocol> protocol;
     std::shared_ptr<TSSLSocket> socket;
     QString host;
     int port = 0;
@@ -199,7 +320,8 @@ CloudPrintRPCClient::CloudPrintRPCClient(const QString &address, QObject *parent
     auto config = std::make_shared<TConfiguration>(kMaxReplyBytes, TConfiguration::DEFAULT_MAX_FRAME_SIZE,
                                                    kRecursionLimit);
     d->transport = std::make_shared<ReplyTransport>(d->socket, kBufferSize, config);
-    d->client = std::make_unique<cloudprint::CloudPrintClient>(std::make_shared<ReplyProtocol>(d->transport));
+    d->protocol = std::make_shared<ReplyProtocol>(d->transport);
+    d->client = std::make_unique<cloudprint::CloudPrintClient>(d->protocol);
 }
 
 CloudPrintRPCClient::~CloudPrintRPCClient()
@@ -244,26 +366,20 @@ std::string CloudPrintRPCClient::GetServerVersion(const cloudprint::Auth &auth)
 
 std::vector<Printer> CloudPrintRPCClient::ListPrinter(const cloudprint::Auth &auth)
 {
-    std::vector<cloudprint::Printer> records;
-    d->passing([&] { d->client->ListPrinter(records, auth); });
+    std::vector<Printer> printers;
+    d->passing([&] {
+        d->client->send_ListPrinter(auth);
+        receivePrinters(d->protocol.get(), printers);
+    });
 
     // The device URI is "tqp://host:port/ID", percent-encoded except for the
     // unreserved characters, ':' and '/'. Encoding works byte by byte, so the
     // common prefix is encoded once. The port is the one actually used.
-    const QByteArray keep = QByteArrayLiteral(":/");
-    const QByteArray prefix =
-        QUrl::toPercentEncoding(QStringLiteral("tqp://%1:%2/").arg(d->host).arg(d->port), keep);
-    std::vector<Printer> printers;
-    printers.reserve(records.size());
-    for (cloudprint::Printer &record : records) {
-        printers.emplace_back(std::move(record));
-        Printer &printer = printers.back();
-        const QByteArray id =
-            QUrl::toPercentEncoding(QString::fromUtf8(printer.ID.data(), int(printer.ID.size())), keep);
-        std::string addr;
-        addr.reserve(size_t(prefix.size() + id.size()));
-        addr.append(prefix.constData(), size_t(prefix.size())).append(id.constData(), size_t(id.size()));
-        printer.__set_Addr(std::move(addr));
+    const QByteArray prefix = QUrl::toPercentEncoding(QStringLiteral("tqp://%1:%2/").arg(d->host).arg(d->port),
+                                                      QByteArrayLiteral(":/"));
+    for (Printer &printer : printers) {
+        printer.Addr = deviceUri(prefix, printer.ID);
+        printer.__isset.Addr = true;
     }
     return printers;
 }

@@ -39,10 +39,28 @@ void waitForClose(TProtocol *in)
     }
 }
 
+void writeError(TProtocol *out, const std::string &name, int32_t seqid, int code, const std::string &description)
+{
+    cloudprint::Exception error;
+    error.__set_Code(code);
+    error.__set_Description(description);
+    out->writeMessageBegin(name, protocol::T_REPLY, seqid);
+    out->writeStructBegin("result");
+    out->writeFieldBegin("err", protocol::T_STRUCT, 1);
+    error.write(out);
+    out->writeFieldEnd();
+    out->writeFieldStop();
+    out->writeStructEnd();
+    out->writeMessageEnd();
+    out->getTransport()->writeEnd();
+    out->getTransport()->flush();
+}
+
 } // namespace
 
-FaultProcessor::FaultProcessor(std::shared_ptr<cloudprint::CloudPrintIf> handler, QHash<QString, Fault> faults)
-    : CloudPrintProcessor(std::move(handler))
+FaultProcessor::FaultProcessor(std::shared_ptr<ReferenceHandler> handler, QHash<QString, Fault> faults)
+    : CloudPrintProcessor(handler)
+    , m_handler(std::move(handler))
     , m_faults(std::move(faults))
 {
 }
@@ -62,6 +80,8 @@ bool FaultProcessor::dispatchCall(TProtocol *in, TProtocol *out, const std::stri
                                   void *context)
 {
     const std::optional<Fault> fault = takeFault(name);
+    if (!fault && name == "ListPrinter")
+        return listPrinters(in, out, seqid, context);
     if (!fault)
         return CloudPrintProcessor::dispatchCall(in, out, name, seqid, context);
 
@@ -92,16 +112,13 @@ bool FaultProcessor::dispatchCall(TProtocol *in, TProtocol *out, const std::stri
     }
 
     skipCall(in);
+    if (fault->mode == Fault::Exception) {
+        writeError(out, name, seqid, fault->code, fault->description);
+        return true;
+    }
     out->writeMessageBegin(name, protocol::T_REPLY, seqid);
     out->writeStructBegin("result");
-    if (fault->mode == Fault::Exception) {
-        cloudprint::Exception error;
-        error.__set_Code(fault->code);
-        error.__set_Description(fault->description);
-        out->writeFieldBegin("err", protocol::T_STRUCT, 1);
-        error.write(out);
-        out->writeFieldEnd();
-    } else if (fault->mode == Fault::Oversized) {
+    if (fault->mode == Fault::Oversized) {
         // A declared size far beyond any sane reply, followed by a little data.
         out->writeFieldBegin("success", protocol::T_STRING, 0);
         out->writeI32(int32_t(fault->length));
@@ -110,6 +127,28 @@ bool FaultProcessor::dispatchCall(TProtocol *in, TProtocol *out, const std::stri
     }
     out->writeFieldStop();
     out->writeStructEnd();
+    out->writeMessageEnd();
+    out->getTransport()->writeEnd();
+    out->getTransport()->flush();
+    return true;
+}
+
+bool FaultProcessor::listPrinters(TProtocol *in, TProtocol *out, int32_t seqid, void *context)
+{
+    // A long list that never changes is serialized once and sent as it is.
+    const std::string *fixed = m_handler->fixedPrinterList();
+    if (!fixed)
+        return CloudPrintProcessor::dispatchCall(in, out, "ListPrinter", seqid, context);
+    cloudprint::CloudPrint_ListPrinter_args args;
+    args.read(in);
+    in->readMessageEnd();
+    in->getTransport()->readEnd();
+    if (!m_handler->accepts(args.auth)) {
+        writeError(out, "ListPrinter", seqid, 401, "authorization code rejected");
+        return true;
+    }
+    out->writeMessageBegin("ListPrinter", protocol::T_REPLY, seqid);
+    out->getTransport()->write(reinterpret_cast<const uint8_t *>(fixed->data()), uint32_t(fixed->size()));
     out->writeMessageEnd();
     out->getTransport()->writeEnd();
     out->getTransport()->flush();

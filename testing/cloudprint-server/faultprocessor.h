@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CloudPrint.h"
+#include "referencehandler.h"
 #include "serverconfig.h"
 
 #include <mutex>
@@ -11,7 +12,7 @@
 class FaultProcessor : public cloudprint::CloudPrintProcessor
 {
 public:
-    FaultProcessor(std::shared_ptr<cloudprint::CloudPrintIf> handler, QHash<QString, Fault> faults);
+    FaultProcessor(std::shared_ptr<ReferenceHandler> handler, QHash<QString, Fault> faults);
 
 protected:
     bool dispatchCall(apache::thrift::protocol::TProtocol *in, apache::thrift::protocol::TProtocol *out,
@@ -19,7 +20,10 @@ protected:
 
 private:
     std::optional<Fault> takeFault(const std::string &name);
+    bool listPrinters(apache::thrift::protocol::TProtocol *in, apache::thrift::protocol::TProtocol *out,
+                      int32_t seqid, void *context);
 
+    std::shared_ptr<ReferenceHandler> m_handler;
     std::mutex m_mutex;
     QHash<QString, Fault> m_faults;
 };

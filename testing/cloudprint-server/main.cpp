@@ -57,6 +57,17 @@ private:
     QString m_portFile;
 };
 
+// Large write buffers: a long printer list leaves in a few big TLS records
+// instead of thousands of small ones.
+class WideBufferedTransportFactory : public transport::TTransportFactory
+{
+public:
+    std::shared_ptr<transport::TTransport> getTransport(std::shared_ptr<transport::TTransport> trans) override
+    {
+        return std::make_shared<transport::TBufferedTransport>(trans, 512, 64 * 1024);
+    }
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -87,7 +98,7 @@ int main(int argc, char *argv[])
         auto socket = std::make_shared<transport::TSSLServerSocket>(config.listen.toStdString(), config.port, factory);
         auto handler = std::make_shared<ReferenceHandler>(config);
         server::TThreadedServer server(std::make_shared<FaultProcessor>(handler, config.faults), socket,
-                                       std::make_shared<transport::TBufferedTransportFactory>(),
+                                       std::make_shared<WideBufferedTransportFactory>(),
                                        std::make_shared<protocol::TBinaryProtocolFactory>());
         server.setServerEventHandler(std::make_shared<ListenAnnouncer>(socket, config.portFile));
         server.serve();

@@ -1,5 +1,8 @@
 #include "referencehandler.h"
 
+#include <thrift/protocol/TBinaryProtocol.h>
+#include <thrift/transport/TBufferTransports.h>
+
 #include <algorithm>
 
 namespace {
@@ -36,6 +39,25 @@ const ServerPrinter *ReferenceHandler::find(const std::string &id) const
     const auto it = std::find_if(m_config.printers.begin(), m_config.printers.end(),
                                  [&](const ServerPrinter &p) { return p.record.ID == id; });
     return it == m_config.printers.end() ? nullptr : &*it;
+}
+
+const std::string *ReferenceHandler::fixedPrinterList()
+{
+    std::call_once(m_fixedListOnce, [this] {
+        m_listIsFixed = std::none_of(m_config.printers.begin(), m_config.printers.end(),
+                                     [](const ServerPrinter &p) { return !p.jobCounts.empty(); });
+        if (!m_listIsFixed)
+            return;
+        cloudprint::CloudPrint_ListPrinter_result result;
+        for (const ServerPrinter &printer : m_config.printers)
+            result.success.push_back(printer.record);
+        result.__isset.success = true;
+        auto buffer = std::make_shared<apache::thrift::transport::TMemoryBuffer>();
+        apache::thrift::protocol::TBinaryProtocol protocol(buffer);
+        result.write(&protocol);
+        m_fixedList = buffer->getBufferAsString();
+    });
+    return m_listIsFixed ? &m_fixedList : nullptr;
 }
 
 bool ReferenceHandler::Verfiy(const cloudprint::Auth &auth)

@@ -34,8 +34,12 @@ public:
     void GetServerVersion(std::string &_return, const cloudprint::Auth &auth) override;
     void GetPpdDrv(std::string &_return, const cloudprint::Auth &auth, const cloudprint::Printer &printer) override;
 
-private:
     bool accepts(const cloudprint::Auth &auth) const;
+    // The serialized ListPrinter result, made once, when every call gets the
+    // same list (no job count sequences); null otherwise.
+    const std::string *fixedPrinterList();
+
+private:
     void requireCode(const cloudprint::Auth &auth) const;
     const ServerPrinter *find(const std::string &id) const;
 
@@ -43,4 +47,7 @@ private:
     std::mutex m_mutex;
     size_t m_listCalls = 0;
     int m_nextJob = 1;
+    std::once_flag m_fixedListOnce;
+    std::string m_fixedList;
+    bool m_listIsFixed = false;
 };
