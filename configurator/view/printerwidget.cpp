@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QProcess>
 #include <QSvgRenderer>
 #include <QThread>
@@ -39,17 +40,42 @@ QString text(const std::string &bytes)
     return QString::fromUtf8(bytes.data(), int(bytes.size()));
 }
 
-// SVG pictures are rendered directly so that rows look the same whatever
-// icon engine plugins are installed.
+// SVG pictures are rendered directly, so that rows look the same whatever
+// icon engine plugins are installed, and once per process: a page may hold a
+// thousand rows that refresh every two seconds.
 QPixmap renderSvg(const QString &path, int size, qreal ratio)
 {
-    QPixmap pixmap(QSize(size, size) * ratio);
+    const QString key = QStringLiteral("quorvia-row:%1:%2:%3").arg(path).arg(size).arg(ratio);
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap))
+        return pixmap;
+    pixmap = QPixmap(QSize(size, size) * ratio);
     pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     QSvgRenderer renderer(path);
     QPainter painter(&pixmap);
     renderer.render(&painter, QRectF(0, 0, size, size));
+    painter.end();
+    QPixmapCache::insert(key, pixmap);
     return pixmap;
+}
+
+// The printer picture, with the check mark painted over it when installed.
+QPixmap printerPicture(bool added, qreal ratio)
+{
+    QPixmap picture = renderSvg(QStringLiteral(":/view/resource/could-printer.svg"), kPictureSize, ratio);
+    if (!added)
+        return picture;
+    const QString key = QStringLiteral("quorvia-row:checked-picture:%1").arg(ratio);
+    QPixmap checked;
+    if (QPixmapCache::find(key, &checked))
+        return checked;
+    QPainter painter(&picture);
+    painter.drawPixmap(kCheckMarkOffset, kCheckMarkOffset,
+                       renderSvg(QStringLiteral(":/view/resource/checked.svg"), kCheckMarkSize, ratio));
+    painter.end();
+    QPixmapCache::insert(key, picture);
+    return picture;
 }
 
 } // namespace
@@ -211,14 +237,7 @@ PrinterWidget::~PrinterWidget()
 
 void PrinterWidget::setPicture(bool added)
 {
-    const qreal ratio = devicePixelRatioF();
-    QPixmap picture = renderSvg(QStringLiteral(":/view/resource/could-printer.svg"), kPictureSize, ratio);
-    if (added) {
-        QPainter painter(&picture);
-        painter.drawPixmap(kCheckMarkOffset, kCheckMarkOffset,
-                           renderSvg(QStringLiteral(":/view/resource/checked.svg"), kCheckMarkSize, ratio));
-    }
-    m_iconLabel->setPixmap(picture);
+    m_iconLabel->setPixmap(printerPicture(added, devicePixelRatioF()));
 }
 
 void PrinterWidget::paintEvent(QPaintEvent *)
@@ -232,6 +251,7 @@ void PrinterWidget::paintEvent(QPaintEvent *)
 
 void PrinterWidget::showAdded()
 {
+    m_added = true;
     disconnect(m_actionButton, nullptr, this, nullptr);
     setPicture(true);
     m_addedLabel->show();
@@ -241,6 +261,7 @@ void PrinterWidget::showAdded()
 
 void PrinterWidget::showNotAdded()
 {
+    m_added = false;
     disconnect(m_actionButton, nullptr, this, nullptr);
     m_addedLabel->hide();
     setPicture(false);
@@ -250,6 +271,9 @@ void PrinterWidget::showNotAdded()
 
 void PrinterWidget::setPrinterStatus(bool added)
 {
+    // Called for every row every two seconds; only a change needs work.
+    if (added == m_added)
+        return;
     if (added)
         showAdded();
     else

@@ -98,4 +98,5 @@ private:
     toolkit::IconButton *m_actionButton = nullptr;
     toolkit::Spinner *m_spinner = nullptr;
     Printer m_printer;
+    bool m_added = false;
 };
