@@ -39,14 +39,17 @@ AboutDialog::AboutDialog(QWidget *parent)
     bindFontSize(version, FontSize::T7);
     addContent(version, Qt::AlignHCenter);
 
-    if (!app)
-        return;
+    if (app)
+        addLinksAndDescription(*app);
+}
 
+void AboutDialog::addLinksAndDescription(const Application &app)
+{
     QStringList links;
-    if (!app->applicationHomePage().isEmpty())
-        links << link(app->applicationHomePage(), tr("Home page"));
-    if (!app->applicationAcknowledgementPage().isEmpty())
-        links << link(app->applicationAcknowledgementPage(), tr("Acknowledgements"));
+    if (!app.applicationHomePage().isEmpty())
+        links << link(app.applicationHomePage(), tr("Home page"));
+    if (!app.applicationAcknowledgementPage().isEmpty())
+        links << link(app.applicationAcknowledgementPage(), tr("Acknowledgements"));
     if (!links.isEmpty()) {
         auto *linkLabel = new Label(links.join(QStringLiteral(" &middot; ")), this);
         linkLabel->setTextFormat(Qt::RichText);
@@ -55,8 +58,8 @@ AboutDialog::AboutDialog(QWidget *parent)
         addContent(linkLabel, Qt::AlignHCenter);
     }
 
-    if (!app->applicationDescription().isEmpty()) {
-        auto *description = new Label(app->applicationDescription(), this);
+    if (!app.applicationDescription().isEmpty()) {
+        auto *description = new Label(app.applicationDescription(), this);
         description->setWordWrap(true);
         description->setAlignment(Qt::AlignCenter);
         bindFontSize(description, FontSize::T7);

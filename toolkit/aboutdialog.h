@@ -4,6 +4,8 @@
 
 namespace toolkit {
 
+class Application;
+
 // Shows the product data of the running Application: icon, display name,
 // version, description, home page and acknowledgements.
 class AboutDialog : public Dialog
@@ -12,6 +14,9 @@ class AboutDialog : public Dialog
 
 public:
     explicit AboutDialog(QWidget *parent = nullptr);
+
+private:
+    void addLinksAndDescription(const Application &app);
 };
 
 } // namespace toolkit

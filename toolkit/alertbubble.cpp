@@ -9,12 +9,13 @@
 namespace toolkit {
 
 namespace {
-constexpr int arrowHeight = 6;
-constexpr int arrowHalfWidth = 6;
+// Compact, so that the bubble reaches little into the widget below the field.
+constexpr int arrowHeight = 5;
+constexpr int arrowHalfWidth = 5;
 constexpr int arrowInset = 20;
-constexpr int paddingX = 10;
-constexpr int paddingY = 6;
-constexpr int gap = 2;
+constexpr int paddingX = 8;
+constexpr int paddingY = 3;
+constexpr int gap = 1;
 } // namespace
 
 AlertBubble::AlertBubble(QWidget *anchor)

@@ -1,9 +1,11 @@
 #include "application.h"
 
+#include "fontsize.h"
 #include "singleinstance.h"
 #include "style.h"
 
 #include <QFile>
+#include <QFont>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -27,6 +29,10 @@ bool loadCatalogue(QCoreApplication *app, const QString &file)
 Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
 {
+    // Text without a size class of its own uses T6.
+    QFont base = font();
+    base.setPixelSize(pixelSize(FontSize::T6));
+    setFont(base);
     applyTheme(this, Theme::Light);
 }
 

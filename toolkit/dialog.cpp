@@ -148,6 +148,15 @@ void Dialog::onButtonClicked(int index)
     done(index);
 }
 
+void Dialog::showEvent(QShowEvent *event)
+{
+    // Word-wrapped texts make the plain size hint too tall; fit the height
+    // to the width the dialog has.
+    if (layout()->hasHeightForWidth())
+        resize(width(), qMax(minimumHeight(), heightForWidth(width())));
+    QDialog::showEvent(event);
+}
+
 void Dialog::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);

@@ -45,6 +45,7 @@ signals:
     void buttonClicked(int index, const QString &text);
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:

@@ -177,7 +177,7 @@ void TitleBar::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     if (!m_transparent)
-        painter.fillRect(rect(), colors().panel);
+        painter.fillRect(rect(), colors().window);
     if (m_separatorVisible)
         painter.fillRect(QRect(0, height() - 1, width(), 1), colors().separator);
 }

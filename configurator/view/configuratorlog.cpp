@@ -1,0 +1,3 @@
+#include "configuratorlog.h"
+
+Q_LOGGING_CATEGORY(lcConfigurator, "quorvia.configurator")
