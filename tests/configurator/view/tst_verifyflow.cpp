@@ -1,0 +1,293 @@
+#include "cloudprintclient.h"
+#include "config.h"
+#include "configdialog.h"
+#include "lineedit.h"
+#include "printerport.h"
+#include "referenceserver.h"
+#include "spinner.h"
+#include "testcertificates.h"
+#include "verifyworker.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+using cloudprinttest::ReferenceServer;
+using cloudprinttest::TestCertificates;
+using ConfiguratorWindowInnter::Worker;
+
+namespace {
+
+constexpr int verifyTimeoutMs = 20000;
+
+// The connection page of a fresh window, with the result codes of its
+// worker as they reach the UI thread.
+struct Page
+{
+    std::unique_ptr<ConfiguratorWindow> window;
+    toolkit::LineEdit *ip = nullptr;
+    toolkit::LineEdit *code = nullptr;
+    QPushButton *next = nullptr;
+    toolkit::Spinner *spinner = nullptr;
+    QList<int> results;
+
+    Page()
+        : window(std::make_unique<ConfiguratorWindow>())
+        , ip(window->findChild<toolkit::LineEdit *>(QStringLiteral("ipEdit")))
+        , code(window->findChild<toolkit::LineEdit *>(QStringLiteral("authCodeEdit")))
+        , next(window->findChild<QPushButton *>(QStringLiteral("nextButton")))
+        , spinner(window->findChild<toolkit::Spinner *>(QStringLiteral("spinner")))
+    {
+        // Connected after the window's own handler, so a recorded result
+        // means finishVerfiy has run.
+        QObject::connect(window->worker(), &Worker::listPrinterFinish, window.get(),
+                         [this](int result) { results << result; });
+        window->show();
+    }
+
+    void verify(const QString &address, const QString &authcode)
+    {
+        ip->setText(address);
+        code->setText(authcode);
+        QTest::mouseClick(next, Qt::LeftButton);
+    }
+};
+
+// Makes the window built next connect to this port.
+void useCloudPort(quint16 port)
+{
+    printerport::ConfigPrinterPort();
+    printerport::SetCloudPrintPort(port);
+}
+
+QString serverKey(quint16 port)
+{
+    return QStringLiteral("tqp://127.0.0.1:%1").arg(port);
+}
+
+} // namespace
+
+class TestVerifyFlow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void verifiedServerIsListedAndRecorded();
+    void resultsAreShownUnderTheirField_data();
+    void resultsAreShownUnderTheirField();
+    void alertsLastThreeSecondsOrUntilTheNextEdit();
+    void keptSessionIsNotReusedForAnotherServer();
+
+private:
+    std::unique_ptr<TestCertificates> m_certificates;
+};
+
+void TestVerifyFlow::initTestCase()
+{
+    m_certificates = std::make_unique<TestCertificates>();
+    QVERIFY2(m_certificates->ok(), qPrintable(m_certificates->errorString()));
+    CloudPrintRPCClient::setTrustedCaFileForTesting(m_certificates->caFile());
+    ConfiguratorWindow::setAgentPathForTesting(QString());
+}
+
+void TestVerifyFlow::init()
+{
+    QFile::remove(Config::filePath());
+}
+
+void TestVerifyFlow::verifiedServerIsListedAndRecorded()
+{
+    ReferenceServer server(*m_certificates);
+    server.setCodes({QStringLiteral("good")});
+    server.setVersion(QStringLiteral("1.2.7"));
+    server.addPrinter(ReferenceServer::printer(QStringLiteral("192.168.1.20\\HP LaserJet")));
+    server.addPrinter(ReferenceServer::printer(QStringLiteral("192.168.1.21\\Brother"), 0, 3));
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    useCloudPort(server.port());
+
+    Page page;
+    QSignalSpy ready(page.window.get(), &ConfiguratorWindow::printersReady);
+    const QDateTime before = QDateTime::currentDateTime();
+    page.verify(QStringLiteral("127.0.0.1"), QStringLiteral("good"));
+    // Verifying: the spinner turns in place of "Next".
+    QVERIFY(page.next->isHidden());
+    QVERIFY(page.spinner->isVisible());
+    QVERIFY(page.spinner->isPlaying());
+
+    QTRY_COMPARE_WITH_TIMEOUT(page.results, QList<int>{Worker::Listed}, verifyTimeoutMs);
+    QCOMPARE(ready.count(), 1);
+    const std::vector<Printer> printers = page.window->worker()->printers();
+    QCOMPARE(printers.size(), size_t(2));
+    QCOMPARE(QString::fromStdString(printers.at(0).ID), QStringLiteral("192.168.1.20\\HP LaserJet"));
+    QCOMPARE(printers.at(1).cJobs, 3);
+    QVERIFY(!page.ip->isAlert());
+    QVERIFY(!page.code->isAlert());
+    QVERIFY(page.next->isVisible());
+    QVERIFY(page.spinner->isHidden());
+    QVERIFY(!page.spinner->isPlaying());
+
+    const Config config;
+    QCOMPARE(config.servers.size(), 1);
+    const ServerConfig record = config.servers.value(serverKey(server.port()));
+    QCOMPARE(record.Address, serverKey(server.port()));
+    QCOMPARE(record.Authcode, QStringLiteral("good"));
+    QVERIFY(record.LastUsed >= before.addSecs(-1));
+
+    // The session stays for later runs until the page is left.
+    QVERIFY(page.window->worker()->client());
+    QVERIFY(page.window->worker()->auth());
+    page.window->showBackWindows();
+    QVERIFY(!page.window->worker()->client());
+    QVERIFY(!page.window->worker()->auth());
+    QVERIFY(page.next->isVisible());
+}
+
+enum class Setup { Unreachable, RejectedCode, ListingFails, Version13, Version05, NoVersion, VersionCallFails };
+Q_DECLARE_METATYPE(Setup)
+
+void TestVerifyFlow::resultsAreShownUnderTheirField_data()
+{
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<bool>("underIp");
+    QTest::addColumn<QString>("alert");
+    QTest::addColumn<bool>("saved");
+
+    const QString network = QStringLiteral("Please check network connection or IP");
+    const QString tooHigh = QStringLiteral("Client version is too high");
+    QTest::newRow("no server") << Setup::Unreachable << int(Worker::ConnectFailed) << true << network << false;
+    QTest::newRow("code rejected") << Setup::RejectedCode << int(Worker::VerifyFailed) << false
+                                   << QStringLiteral("Invalid authorization code") << false;
+    QTest::newRow("listing fails") << Setup::ListingFails << int(Worker::ListFailed) << true << network << true;
+    QTest::newRow("server 1.3") << Setup::Version13 << int(Worker::Listed) << true
+                                << QStringLiteral("Client version is too low") << true;
+    QTest::newRow("server 0.5") << Setup::Version05 << int(Worker::Listed) << true << tooHigh << true;
+    QTest::newRow("empty version") << Setup::NoVersion << int(Worker::Listed) << true << tooHigh << true;
+    QTest::newRow("version call fails") << Setup::VersionCallFails << int(Worker::Listed) << true << tooHigh << true;
+}
+
+void TestVerifyFlow::resultsAreShownUnderTheirField()
+{
+    QFETCH(Setup, setup);
+    QFETCH(int, result);
+    QFETCH(bool, underIp);
+    QFETCH(QString, alert);
+    QFETCH(bool, saved);
+
+    ReferenceServer server(*m_certificates);
+    server.setCodes({QStringLiteral("good")});
+    server.setVersion(QStringLiteral("1.2"));
+    server.addPrinter(ReferenceServer::printer(QStringLiteral("192.168.1.20\\HP LaserJet")));
+    const QJsonObject exception{{QStringLiteral("mode"), QStringLiteral("exception")}, {QStringLiteral("code"), 5}};
+    switch (setup) {
+    case Setup::ListingFails:
+        server.setFault(QStringLiteral("ListPrinter"), exception);
+        break;
+    case Setup::Version13:
+        server.setVersion(QStringLiteral("1.3"));
+        break;
+    case Setup::Version05:
+        server.setVersion(QStringLiteral("0.5"));
+        break;
+    case Setup::NoVersion:
+        server.setVersion(QString());
+        break;
+    case Setup::VersionCallFails:
+        server.setFault(QStringLiteral("GetServerVersion"), exception);
+        break;
+    default:
+        break;
+    }
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    useCloudPort(server.port());
+    if (setup == Setup::Unreachable)
+        server.stop();
+
+    Page page;
+    QSignalSpy ready(page.window.get(), &ConfiguratorWindow::printersReady);
+    page.verify(QStringLiteral("127.0.0.1"), setup == Setup::RejectedCode ? QStringLiteral("bad") : QStringLiteral("good"));
+    QTRY_COMPARE_WITH_TIMEOUT(page.results, QList<int>{result}, verifyTimeoutMs);
+
+    toolkit::LineEdit *alerted = underIp ? page.ip : page.code;
+    toolkit::LineEdit *quiet = underIp ? page.code : page.ip;
+    QVERIFY(alerted->isAlert());
+    QCOMPARE(alerted->alertMessage(), alert);
+    QVERIFY(!quiet->isAlert());
+    QCOMPARE(ready.count(), 0);
+    // The page stays and is idle again.
+    QVERIFY(page.next->isVisible());
+    QVERIFY(page.spinner->isHidden());
+
+    QCOMPARE(Config().servers.contains(serverKey(server.port())), saved);
+    // Failed runs drop the session; a refused version keeps it.
+    QCOMPARE(page.window->worker()->client() != nullptr, result == Worker::Listed);
+}
+
+void TestVerifyFlow::alertsLastThreeSecondsOrUntilTheNextEdit()
+{
+    ReferenceServer server(*m_certificates);
+    server.setCodes({QStringLiteral("good")});
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    useCloudPort(server.port());
+
+    Page page;
+    page.verify(QStringLiteral("127.0.0.1"), QStringLiteral("bad"));
+    QTRY_COMPARE_WITH_TIMEOUT(page.results.size(), 1, verifyTimeoutMs);
+    QElapsedTimer shown;
+    shown.start();
+    QVERIFY(page.code->isAlert());
+    QTRY_VERIFY_WITH_TIMEOUT(!page.code->isAlert(), 6000);
+    QVERIFY2(shown.elapsed() >= 2900, qPrintable(QString::number(shown.elapsed())));
+
+    // An edit of either field hides it at once.
+    page.verify(QStringLiteral("127.0.0.1"), QStringLiteral("bad"));
+    QTRY_COMPARE_WITH_TIMEOUT(page.results.size(), 2, verifyTimeoutMs);
+    QVERIFY(page.code->isAlert());
+    QTest::keyClick(page.ip, Qt::Key_Backspace);
+    QVERIFY(!page.code->isAlert());
+
+    // So does the next press of "Next".
+    page.ip->setText(QStringLiteral("127.0.0.1"));
+    page.window->finishVerfiy(Worker::ConnectFailed);
+    QVERIFY(page.ip->isAlert());
+    QTest::mouseClick(page.next, Qt::LeftButton);
+    QVERIFY(!page.ip->isAlert());
+    QTRY_COMPARE_WITH_TIMEOUT(page.results.size(), 3, verifyTimeoutMs);
+}
+
+void TestVerifyFlow::keptSessionIsNotReusedForAnotherServer()
+{
+    ReferenceServer first(*m_certificates);
+    first.setCodes({QStringLiteral("first-code")});
+    ReferenceServer second(*m_certificates);
+    second.setCodes({QStringLiteral("second-code")});
+    QVERIFY2(first.start(), qPrintable(first.errorString()));
+    QVERIFY2(second.start(), qPrintable(second.errorString()));
+
+    Worker worker;
+    QSignalSpy finished(&worker, &Worker::listPrinterFinish);
+    worker.setAddress(first.url());
+    worker.setAuthcode(QStringLiteral("first-code"));
+    worker.doListPrinter();
+    QCOMPARE(finished.takeFirst().at(0).toInt(), int(Worker::Listed));
+    QVERIFY(worker.client());
+
+    worker.setAddress(second.url());
+    worker.setAuthcode(QStringLiteral("second-code"));
+    worker.doListPrinter();
+    QCOMPARE(finished.takeFirst().at(0).toInt(), int(Worker::Listed));
+
+    const Config config;
+    QCOMPARE(config.servers.value(first.url()).Authcode, QStringLiteral("first-code"));
+    QCOMPARE(config.servers.value(second.url()).Authcode, QStringLiteral("second-code"));
+}
+
+QTEST_MAIN(TestVerifyFlow)
+#include "tst_verifyflow.moc"
