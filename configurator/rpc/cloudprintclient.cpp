@@ -162,18 +162,19 @@ void receivePrinters(TProtocol *in, std::vector<Printer> &printers)
 struct KeptBytes
 {
     bool kept[256] = {};
-    KeptBytes()
+    constexpr KeptBytes()
     {
-        for (const unsigned char c : std::string("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-._~:/"))
+        for (int c = 'a'; c <= 'z'; ++c)
             kept[c] = true;
+        for (int c = 'A'; c <= 'Z'; ++c)
+            kept[c] = true;
+        for (int c = '0'; c <= '9'; ++c)
+            kept[c] = true;
+        for (const char c : {'-', '.', '_', '~', ':', '/'})
+            kept[static_cast<unsigned char>(c)] = true;
     }
 };
-
-bool isUnreservedOrKept(unsigned char c)
-{
-    static const KeptBytes table;
-    return table.kept[c];
-}
+constexpr KeptBytes kKept;
 
 // The device URI for a printer ID: the encoded prefix followed by the ID
 // percent-encoded as UTF-8 text. IDs in plain ASCII, the usual case, are
@@ -181,26 +182,27 @@ bool isUnreservedOrKept(unsigned char c)
 std::string deviceUri(const QByteArray &prefix, const std::string &id)
 {
     static const char hex[] = "0123456789ABCDEF";
-    std::string uri(prefix.constData(), size_t(prefix.size()));
     size_t escapes = 0;
     for (const char ch : id) {
         const auto c = static_cast<unsigned char>(ch);
         if (c & 0x80) {
             const QByteArray encoded = QUrl::toPercentEncoding(QString::fromUtf8(id.data(), int(id.size())),
                                                                QByteArrayLiteral(":/"));
-            return uri.append(encoded.constData(), size_t(encoded.size()));
+            return std::string(prefix.constData(), size_t(prefix.size()))
+                .append(encoded.constData(), size_t(encoded.size()));
         }
-        escapes += isUnreservedOrKept(c) ? 0 : 1;
+        escapes += kKept.kept[c] ? 0 : 1;
     }
-    uri.reserve(uri.size() + id.size() + 2 * escapes);
+    std::string uri(size_t(prefix.size()) + id.size() + 2 * escapes, '\0');
+    char *out = std::copy(prefix.constData(), prefix.constData() + prefix.size(), &uri[0]);
     for (const char ch : id) {
         const auto c = static_cast<unsigned char>(ch);
-        if (isUnreservedOrKept(c)) {
-            uri.push_back(ch);
+        if (kKept.kept[c]) {
+            *out++ = ch;
         } else {
-            uri.push_back('%');
-            uri.push_back(hex[c >> 4]);
-            uri.push_back(hex[c & 0xF]);
+            *out++ = '%';
+            *out++ = hex[c >> 4];
+            *out++ = hex[c & 0xF];
         }
     }
     return uri;

@@ -40,7 +40,8 @@ uint32_t boundedRead(Read read)
 
 ReplyTransport::ReplyTransport(std::shared_ptr<TTransport> socket, uint32_t bufferSize,
                                std::shared_ptr<TConfiguration> config)
-    : TBufferedTransport(std::move(socket), bufferSize, bufferSize, std::move(config))
+    : TBufferedTransport(std::move(socket), bufferSize, bufferSize, config)
+    , m_limit(config->getMaxMessageSize())
 {
 }
 
@@ -49,11 +50,6 @@ void ReplyTransport::beginCall()
     setReadBuffer(rBuf_.get(), 0);
     resetConsumedMessageSize();
     m_received = 0;
-}
-
-long ReplyTransport::remainingBudget() const
-{
-    return std::max(0L, static_cast<long>(configuration_->getMaxMessageSize()) - m_received);
 }
 
 void ReplyTransport::requireBudget(long bytes) const
@@ -69,7 +65,7 @@ uint32_t ReplyTransport::readSlow(uint8_t *buf, uint32_t len)
     // A refill either filled our buffer or, for a large read, the caller's.
     const long fetched = !refill ? 0 : (rBound_ > rBuf_.get() ? rBound_ - rBuf_.get() : got);
     m_received += fetched;
-    if (m_received > configuration_->getMaxMessageSize())
+    if (m_received > m_limit)
         throwOversized();
     return got;
 }

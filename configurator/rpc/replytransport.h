@@ -19,7 +19,7 @@ public:
     void beginCall();
 
     // Bytes a reply may still bring before the bound is reached.
-    long remainingBudget() const;
+    long remainingBudget() const { return m_limit > m_received ? m_limit - m_received : 0; }
 
     // Throws the transport failure when a declared size cannot fit the budget.
     void requireBudget(long bytes) const;
@@ -28,6 +28,7 @@ protected:
     uint32_t readSlow(uint8_t *buf, uint32_t len) override;
 
 private:
+    long m_limit;
     long m_received = 0;
 };
 
