@@ -49,6 +49,8 @@ constexpr uint32_t kBufferSize = 512;
 // cannot make us read or allocate without end.
 constexpr int kMaxReplyBytes = 64 * 1024 * 1024;
 constexpr int kRecursionLimit = 64;
+// Printer records a reply may hold: at most four times the reply bound in memory.
+constexpr uint32_t kMaxPrinterRecords = uint32_t(4L * kMaxReplyBytes / long(sizeof(Printer)));
 
 QString g_trustedCaFile = QStringLiteral("/usr/share/quorvia-cloud-print-configurator/cert/CA.pem");
 int g_receiveTimeoutMs = kDefaultReceiveTimeoutMs;
@@ -132,10 +134,16 @@ void receivePrinters(TProtocol *in, std::vector<Printer> &printers)
                 in->readListBegin(elementType, count);
                 if (elementType != apache::thrift::protocol::T_STRUCT)
                     throw TProtocolException(TProtocolException::INVALID_DATA, "printer list of another type");
+                // An empty record is one byte on the wire but hundreds in
+                // memory: bound the records too, and construct only what arrives.
+                if (count > kMaxPrinterRecords)
+                    throw TTransportException(TTransportException::END_OF_FILE, "MaxMessageSize reached");
                 printers.clear();
-                printers.resize(count);
-                for (Printer &printer : printers)
-                    printer.read(in);
+                printers.reserve(count);
+                for (uint32_t i = 0; i < count; ++i) {
+                    printers.emplace_back();
+                    printers.back().read(in);
+                }
                 in->readListEnd();
                 haveList = true;
             } else if (id == 1 && fieldType == apache::thrift::protocol::T_STRUCT) {

@@ -269,6 +269,9 @@ void TestRpcClient::malformedReplies_data()
     QTest::newRow("huge list count")
         << "ListPrinter" << Wire().reply("ListPrinter").field(Wire::List, 0).byte(Wire::Struct).i32(0x7ffffff0).bytes()
         << "TTransportException MaxMessageSize reached" << "transport";
+    QTest::newRow("list count within the byte bound, beyond any sane record count")
+        << "ListPrinter" << Wire().reply("ListPrinter").field(Wire::List, 0).byte(Wire::Struct).i32(50000000).bytes()
+        << "TTransportException MaxMessageSize reached" << "transport";
     QTest::newRow("negative list count")
         << "ListPrinter" << Wire().reply("ListPrinter").field(Wire::List, 0).byte(Wire::Struct).i32(-5).bytes()
         << "Unknow Exception" << "protocol";
