@@ -73,8 +73,6 @@ void ServiceTest::initTestCase()
 {
     Config config;
     config.servers.insert(savedAddress, {savedCode, savedAddress, QDateTime::currentDateTime()});
-    config.servers.insert(QStringLiteral("tqp://10.20.30.41:9100"),
-                          {QString(), QStringLiteral("tqp://10.20.30.41:9100"), QDateTime::currentDateTime()});
     QVERIFY(config.save());
 
     m_daemon.start(QStringLiteral(TEST_DAEMON_PATH));
@@ -104,8 +102,6 @@ void ServiceTest::requestAuthcode_data()
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("code");
     QTest::newRow("saved code") << savedAddress << "root" << savedCode;
-    QTest::newRow("saved empty code") << "tqp://10.20.30.41:9100" << "root" << QString();
-    QTest::newRow("same host without port") << "tqp://10.20.30.40" << "root" << QString();
     QTest::newRow("unknown address") << "tqp://10.9.9.9:9100" << "root" << QString();
     QTest::newRow("agent of another user") << savedAddress << "nobody" << QString();
 }

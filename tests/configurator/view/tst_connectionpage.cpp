@@ -231,7 +231,7 @@ void TestConnectionPage::addressNormalisation_data()
     QTest::newRow("saved URL without port") << "tqp://10.0.0.5" << "tqp://10.0.0.5:9100" << "tqp://10.0.0.5:9100";
     QTest::newRow("URL with extras") << "tqp://user@10.0.0.5:9300/path?q=1#f"
                                      << "tqp://user@10.0.0.5:9300/path?q=1#f" << "tqp://10.0.0.5:9300";
-    QTest::newRow("empty port") << "10.0.0.5:" << "tqp://10.0.0.5:" << "tqp://10.0.0.5";
+    QTest::newRow("empty port") << "10.0.0.5:" << "tqp://10.0.0.5" << "tqp://10.0.0.5";
 }
 
 void TestConnectionPage::addressNormalisation()
