@@ -237,12 +237,13 @@ void TestVerifyFlow::alertsLastThreeSecondsOrUntilTheNextEdit()
     QVERIFY2(server.start(), qPrintable(server.errorString()));
     useCloudPort(server.port());
 
-    Page page;
+    // Declared before the page, which may still report while it goes.
     QElapsedTimer clock;
     clock.start();
     QList<qint64> shownAt;
     QList<qint64> hiddenAt;
-    connect(page.code, &toolkit::LineEdit::alertChanged, this,
+    Page page;
+    connect(page.code, &toolkit::LineEdit::alertChanged, page.code,
             [&](bool alert) { (alert ? shownAt : hiddenAt) << clock.elapsed(); });
     page.verify(QStringLiteral("127.0.0.1"), QStringLiteral("bad"));
     QTRY_COMPARE_WITH_TIMEOUT(page.results.size(), 1, verifyTimeoutMs);
