@@ -38,6 +38,11 @@ void PrinterList::rebuild(const std::vector<Printer> &printers, const QMap<QStri
 {
     setUpdatesEnabled(false);
     removeRows();
+    // Every item goes in before any row widget: a visible view re-places all
+    // its item widgets on each inserted item, which would make a long list
+    // take quadratic time.
+    std::vector<PrinterWidget *> widgets;
+    widgets.reserve(printers.size());
     for (const Printer &printer : printers) {
         Printer record = printer;
         const bool added = local.contains(QString::fromUtf8(printer.Addr.data(), int(printer.Addr.size())));
@@ -45,9 +50,14 @@ void PrinterList::rebuild(const std::vector<Printer> &printers, const QMap<QStri
         auto *entry = new QListWidgetItem;
         entry->setSizeHint(widget->size());
         addItem(entry);
-        setItemWidget(entry, widget);
+        widgets.push_back(widget);
         m_printerMap.insert(printer.ID, widget);
     }
+    for (int i = 0; i < int(widgets.size()); ++i)
+        setItemWidget(item(i), widgets[size_t(i)]);
+    // Rows placed while updates are off are painted once, as a whole, and
+    // not each against all its siblings.
+    doItemsLayout();
     setUpdatesEnabled(true);
 }
 

@@ -12,10 +12,13 @@
 
 #include <QHBoxLayout>
 #include <QHostAddress>
+#include <QCoreApplication>
+#include <QHash>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QPixmapCache>
+#include <QPointer>
 #include <QProcess>
 #include <QSvgRenderer>
 #include <QThread>
@@ -76,6 +79,26 @@ QPixmap printerPicture(bool added, qreal ratio)
     painter.end();
     QPixmapCache::insert(key, picture);
     return picture;
+}
+
+// Theme icons are looked up once per process. The cache belongs to the
+// application object, so it goes before the icon engines are unloaded.
+class IconCache : public QObject
+{
+public:
+    using QObject::QObject;
+    QHash<QString, QIcon> icons;
+};
+
+QIcon rowIcon(const QString &name)
+{
+    static QPointer<IconCache> cache;
+    if (!cache)
+        cache = new IconCache(QCoreApplication::instance());
+    auto found = cache->icons.find(name);
+    if (found == cache->icons.end())
+        found = cache->icons.insert(name, toolkit::themeIcon(name));
+    return found.value();
 }
 
 } // namespace
@@ -225,6 +248,9 @@ PrinterWidget::PrinterWidget(Printer &printer, bool added, QWidget *parent)
     m_spinner->hide();
     setFixedSize(640, 74);
     setFrameShape(QFrame::NoFrame);
+    // Laid out now, while the row has no parent: laid out later, inside a
+    // list of a thousand rows, every row would repaint against all others.
+    row->activate();
 }
 
 PrinterWidget::~PrinterWidget()
@@ -255,7 +281,7 @@ void PrinterWidget::showAdded()
     disconnect(m_actionButton, nullptr, this, nullptr);
     setPicture(true);
     m_addedLabel->show();
-    m_actionButton->setIcon(toolkit::themeIcon(QStringLiteral("set_normal")));
+    m_actionButton->setIcon(rowIcon(QStringLiteral("set_normal")));
     connect(m_actionButton, &QAbstractButton::clicked, this, &PrinterWidget::configPrinter);
 }
 
@@ -265,7 +291,7 @@ void PrinterWidget::showNotAdded()
     disconnect(m_actionButton, nullptr, this, nullptr);
     m_addedLabel->hide();
     setPicture(false);
-    m_actionButton->setIcon(toolkit::themeIcon(QStringLiteral("add_normal")));
+    m_actionButton->setIcon(rowIcon(QStringLiteral("add_normal")));
     connect(m_actionButton, &QAbstractButton::clicked, this, &PrinterWidget::addPrinter);
 }
 
