@@ -93,11 +93,6 @@ void Dialog::setTextFormat(Qt::TextFormat format)
     m_message->setTextFormat(format);
 }
 
-QLabel *Dialog::titleLabel() const
-{
-    return m_title;
-}
-
 QLabel *Dialog::messageLabel() const
 {
     return m_message;
@@ -119,7 +114,7 @@ int Dialog::addButton(const QString &text, bool isDefault, ButtonType type)
     // A default button is drawn as recommended unless it warns.
     if (type == ButtonWarning)
         button->setProperty("toolkitRole", QStringLiteral("warning"));
-    else if (type == ButtonRecommend || isDefault)
+    else if (isDefault)
         button->setProperty("toolkitRole", QStringLiteral("recommend"));
     connect(button, &QPushButton::clicked, this, [this, index] { onButtonClicked(index); });
     m_buttonLayout->addWidget(button, 1);

@@ -20,7 +20,7 @@ class Dialog : public QDialog
     Q_OBJECT
 
 public:
-    enum ButtonType { ButtonNormal, ButtonWarning, ButtonRecommend };
+    enum ButtonType { ButtonNormal, ButtonWarning };
 
     explicit Dialog(QWidget *parent = nullptr);
 
@@ -28,7 +28,6 @@ public:
     void setTitle(const QString &title);
     void setMessage(const QString &message);
     void setTextFormat(Qt::TextFormat format);
-    QLabel *titleLabel() const;
     QLabel *messageLabel() const;
 
     void addContent(QWidget *widget, Qt::Alignment alignment = Qt::Alignment());

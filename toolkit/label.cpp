@@ -38,20 +38,7 @@ void Label::changeEvent(QEvent *event)
 void Label::applyTone()
 {
     QPalette p = palette();
-    switch (m_tone) {
-    case Tone::Normal:
-        p.setColor(QPalette::WindowText, colors().text);
-        break;
-    case Tone::Secondary:
-        p.setColor(QPalette::WindowText, colors().secondaryText);
-        break;
-    case Tone::Accent:
-        p.setColor(QPalette::WindowText, colors().accent);
-        break;
-    case Tone::Warning:
-        p.setColor(QPalette::WindowText, colors().warning);
-        break;
-    }
+    p.setColor(QPalette::WindowText, m_tone == Tone::Secondary ? colors().secondaryText : colors().text);
     setPalette(p);
 }
 

@@ -10,7 +10,7 @@ class Label : public QLabel
     Q_OBJECT
 
 public:
-    enum class Tone { Normal, Secondary, Accent, Warning };
+    enum class Tone { Normal, Secondary };
 
     explicit Label(QWidget *parent = nullptr);
     explicit Label(const QString &text, QWidget *parent = nullptr);

@@ -7,6 +7,8 @@
 #include <QLoggingCategory>
 #include <QStandardPaths>
 
+#include <memory>
+
 Q_LOGGING_CATEGORY(lcInstance, "quorvia.toolkit.instance")
 
 namespace toolkit {
