@@ -3,7 +3,7 @@
 // direct call to the agent as the baseline measured in the same run. Also
 // the peer search alone, as the daemon does it and done one query at a time.
 //
-// Needs the private buses: run through the "bench-daemon" build target, or as
+// Needs the private buses: run through scripts/bench.sh, or as
 //   testing/with-home.sh testing/dbus/with-buses.sh <build>/bench/daemon/bench_daemon
 #include "config.h"
 #include "dbushelper.h"
