@@ -4,14 +4,20 @@
 #include "buildconfig.h"
 #include "cloudprintclient.h"
 #include "config.h"
+#include "cupsclient.h"
+#include "dialog.h"
 #include "fontsize.h"
 #include "frame.h"
+#include "iconbutton.h"
 #include "inputvalidators.h"
 #include "lineedit.h"
 #include "placement.h"
 #include "portconfigdialog.h"
+#include "printerlist.h"
 #include "printerport.h"
 #include "spinner.h"
+#include "statusthread.h"
+#include "themeicon.h"
 #include "titlebar.h"
 #include "verifyworker.h"
 #include "versionmatch.h"
@@ -44,6 +50,8 @@ const struct ResourceRegistration
 } resourceRegistration;
 
 constexpr int alertDurationMs = 3000;
+constexpr int localRefreshMs = 2000;
+constexpr int serverPollMs = 120000;
 const QString configHelperIcon = QStringLiteral(":/view/resource/config-helper.svg");
 
 QString &agentPath()
@@ -86,6 +94,11 @@ ConfiguratorWindow::ConfiguratorWindow(QWidget *parent)
     m_verifyThread->start(QThread::InheritPriority);
 
     prefillFromLastUsed();
+
+    m_statusTimer.setInterval(localRefreshMs);
+    m_pollTimer.setInterval(serverPollMs);
+    connect(&m_statusTimer, &QTimer::timeout, this, &ConfiguratorWindow::checkoutStatus);
+    connect(&m_pollTimer, &QTimer::timeout, this, &ConfiguratorWindow::checkoutPrintStatus);
 }
 
 ConfiguratorWindow::~ConfiguratorWindow()
@@ -297,9 +310,9 @@ void ConfiguratorWindow::finishVerfiy(int code)
 
         switch (isVersionMatch()) {
         case VersionCompatible:
-            if (openPrinterPage())
-                return;
-            break;
+            if (createPrinterWidget() == 0)
+                buildPrinterPage();
+            return;
         case ClientVersionTooLow:
             m_ipEdit->showAlertMessage(tr("Client version is too low"), alertDurationMs);
             break;
@@ -319,16 +332,144 @@ void ConfiguratorWindow::finishVerfiy(int code)
     showIdle();
 }
 
-bool ConfiguratorWindow::openPrinterPage()
+int ConfiguratorWindow::createPrinterWidget()
 {
-    // The printer page takes over from here once it exists; until then the
-    // connection page stays and returns to idle.
-    emit printersReady();
-    return false;
+    const std::vector<Printer> printers = m_worker->printers();
+    if (printers.empty()) {
+        showIdle();
+        toolkit::Dialog dialog(this);
+        dialog.setIcon(QIcon(configHelperIcon));
+        dialog.setTextFormat(Qt::RichText);
+        dialog.setTitle(tr("No printer available, please try to connect to other print server"));
+        dialog.addButton(tr("OK"), true);
+        dialog.exec();
+        return 1;
+    }
+
+    if (!m_printerList) {
+        m_printerList = new PrinterList;
+        m_printerList->setObjectName(QStringLiteral("printerList"));
+    }
+    m_printerList->rebuild(printers, CUPSClient::listPrinter());
+    // The connection page waits behind the printer page, ready for "back".
+    showIdle();
+
+    if (m_pageStack->count() == 2) {
+        m_pageStack->setCurrentIndex(1);
+        m_searchEdit->setVisible(true);
+        m_backButton->show();
+        m_refreshButton->show();
+        m_ipCaption->setText(tr("IP Address (%1)").arg(m_ipEdit->text()));
+        return 2;
+    }
+    createTitleBarControls();
+    return 0;
+}
+
+void ConfiguratorWindow::createTitleBarControls()
+{
+    if (!m_backButton) {
+        m_backButton = new toolkit::IconButton(toolkit::themeIcon(QStringLiteral("arrow_left")), m_titlebar);
+        m_backButton->setObjectName(QStringLiteral("backButton"));
+        m_backButton->setIconSize(QSize(7, 10));
+        m_titlebar->addWidget(m_backButton, Qt::AlignLeft);
+        connect(m_backButton, &QAbstractButton::clicked, this, &ConfiguratorWindow::showBackWindows);
+    }
+    if (!m_refreshButton) {
+        m_refreshButton = new toolkit::IconButton(toolkit::themeIcon(QStringLiteral("refresh")), m_titlebar);
+        m_refreshButton->setObjectName(QStringLiteral("refreshButton"));
+        m_titlebar->addWidget(m_refreshButton, Qt::AlignLeft);
+        connect(m_refreshButton, &QAbstractButton::clicked, this, &ConfiguratorWindow::checkoutPrintStatus);
+    }
+    if (!m_searchEdit) {
+        m_searchEdit = new toolkit::SearchEdit(m_titlebar);
+        m_searchEdit->setObjectName(QStringLiteral("searchEdit"));
+        m_searchEdit->setFixedSize(350, 36);
+        m_titlebar->addWidget(m_searchEdit);
+        connect(m_searchEdit, &QLineEdit::editingFinished, this, &ConfiguratorWindow::filterBySearch);
+    }
+}
+
+void ConfiguratorWindow::buildPrinterPage()
+{
+    m_ipCaption = new QLabel(tr("IP Address (%1)").arg(m_ipEdit->text()));
+    m_ipCaption->setObjectName(QStringLiteral("ipCaption"));
+    m_ipCaption->setContentsMargins(10, 0, 0, 0);
+    m_ipCaption->setFixedSize(329, 25);
+    toolkit::bindFontSize(m_ipCaption, toolkit::FontSize::T5, true);
+
+    auto *hint = new QLabel(tr("Select the printer to add"));
+    hint->setFixedSize(328, 20);
+    hint->setContentsMargins(10, 0, 0, 0);
+    toolkit::bindFontSize(hint, toolkit::FontSize::T6, true);
+
+    auto *content = new QWidget;
+    content->setContentsMargins(0, 0, 0, 0);
+    auto *contentLayout = new QVBoxLayout(content);
+    contentLayout->setContentsMargins(0, 0, 0, 0);
+    contentLayout->addWidget(m_ipCaption);
+    contentLayout->addWidget(hint);
+    contentLayout->addWidget(m_printerList);
+
+    auto *group = new toolkit::BackgroundGroup;
+    group->setContentsMargins(10, 10, 10, 10);
+    auto *groupLayout = new QVBoxLayout(group);
+    groupLayout->setContentsMargins(0, 0, 0, 0);
+    groupLayout->addWidget(content);
+
+    m_pageStack->addWidget(group);
+    m_pageStack->setCurrentIndex(1);
+
+    // Both keep running for the window's life, also behind the connection page.
+    m_statusTimer.start();
+    m_pollTimer.start();
+}
+
+void ConfiguratorWindow::checkoutStatus()
+{
+    if (m_printerList)
+        m_printerList->refreshInstalled(CUPSClient::listPrinter());
+}
+
+void ConfiguratorWindow::checkoutPrintStatus()
+{
+    ConfiguratorWindowInnter::Worker *worker = statusthread::worker();
+    if (!m_statusConnected) {
+        connect(this, &ConfiguratorWindow::updateStatus, worker, &ConfiguratorWindowInnter::Worker::doListPrinterFor);
+        connect(worker, &ConfiguratorWindowInnter::Worker::listPrinterResult, this,
+                &ConfiguratorWindow::showServerStates);
+        m_statusConnected = true;
+    }
+    const ServerConfig last = Config().lastUsed();
+    emit updateStatus(last.Address, last.Authcode);
+}
+
+void ConfiguratorWindow::showServerStates(int, const std::vector<Printer> &printers)
+{
+    // Whatever the poll's result: a failed poll leaves the last list.
+    if (m_printerList)
+        m_printerList->applyServerStates(printers);
+}
+
+void ConfiguratorWindow::filterBySearch()
+{
+    if (m_printerList)
+        m_printerList->filter(m_searchEdit->text());
+}
+
+void ConfiguratorWindow::updateVisiblePrinter(const QString &name, const QString &ip, bool byName)
+{
+    if (m_printerList)
+        m_printerList->updateVisiblePrinter(name, ip, byName);
 }
 
 void ConfiguratorWindow::showBackWindows()
 {
+    if (m_searchEdit) {
+        m_searchEdit->hide();
+        m_backButton->hide();
+        m_refreshButton->hide();
+    }
     m_pageStack->setCurrentIndex(0);
     showIdle();
     m_worker->releaseMemory();

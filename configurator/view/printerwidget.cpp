@@ -179,7 +179,7 @@ PrinterWidget::PrinterWidget(Printer &printer, bool added, QWidget *parent)
     m_statusDot->setObjectName(QStringLiteral("statusDot"));
     m_addedLabel->setObjectName(QStringLiteral("addedLabel"));
     m_actionButton->setObjectName(QStringLiteral("actionButton"));
-    m_spinner->setObjectName(QStringLiteral("spinner"));
+    m_spinner->setObjectName(QStringLiteral("rowSpinner"));
 
     m_iconLabel->setContentsMargins(0, 0, 0, 0);
     m_iconLabel->setFixedSize(48, 48);

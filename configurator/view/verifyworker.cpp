@@ -14,6 +14,7 @@ namespace ConfiguratorWindowInnter {
 Worker::Worker(QObject *parent)
     : QObject(parent)
 {
+    qRegisterMetaType<std::vector<Printer>>();
 }
 
 Worker::~Worker() = default;
@@ -70,6 +71,19 @@ void Worker::releaseMemory()
     m_clientServer.clear();
 }
 
+void Worker::doListPrinterFor(const QString &address, const QString &authcode)
+{
+    setAddress(address);
+    setAuthcode(authcode);
+    doListPrinter();
+}
+
+void Worker::finish(Result code)
+{
+    emit listPrinterResult(code, printers());
+    emit listPrinterFinish(code);
+}
+
 void Worker::doListPrinter()
 {
     QThread::sleep(1);
@@ -98,12 +112,12 @@ void Worker::doListPrinter()
 
     if (!m_client->Connect()) {
         releaseMemory();
-        emit listPrinterFinish(ConnectFailed);
+        finish(ConnectFailed);
         return;
     }
     if (!m_client->Verfiy(*m_auth)) {
         releaseMemory();
-        emit listPrinterFinish(VerifyFailed);
+        finish(VerifyFailed);
         return;
     }
 
@@ -118,7 +132,7 @@ void Worker::doListPrinter()
     } catch (...) {
         qCWarning(lcConfigurator, "listPrinter failed");
         releaseMemory();
-        emit listPrinterFinish(ListFailed);
+        finish(ListFailed);
         return;
     }
     {
@@ -126,7 +140,7 @@ void Worker::doListPrinter()
         m_printers = std::move(printers);
     }
     qCDebug(lcConfigurator, "listPrinter success");
-    emit listPrinterFinish(Listed);
+    finish(Listed);
 }
 
 void Worker::recordServer(const QString &server)

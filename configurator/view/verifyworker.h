@@ -58,12 +58,19 @@ public:
 
 signals:
     void listPrinterFinish(int code);
+    // Emitted just before listPrinterFinish, with the printers of the last
+    // successful listing, so that another thread gets them with the result.
+    void listPrinterResult(int code, const std::vector<Printer> &printers);
 
 public slots:
     void doListPrinter();
+    // A run for the address and code given with the call; the values travel
+    // with the queued call instead of being set from another thread.
+    void doListPrinterFor(const QString &address, const QString &authcode);
 
 private:
     void recordServer(const QString &server);
+    void finish(Result code);
 
     mutable QMutex m_mutex; // guards address, code and printers
     QString m_address;
@@ -75,3 +82,5 @@ private:
 };
 
 } // namespace ConfiguratorWindowInnter
+
+Q_DECLARE_METATYPE(std::vector<Printer>)

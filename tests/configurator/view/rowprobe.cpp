@@ -114,5 +114,5 @@ QAbstractButton *RowProbe::button() const
 
 QWidget *RowProbe::spinner() const
 {
-    return m_row.findChild<QWidget *>(QStringLiteral("spinner"));
+    return m_row.findChild<QWidget *>(QStringLiteral("rowSpinner"));
 }

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QTest>
 
 #include <memory>
@@ -33,6 +34,7 @@ struct Page
     toolkit::LineEdit *code = nullptr;
     QPushButton *next = nullptr;
     toolkit::Spinner *spinner = nullptr;
+    QStackedWidget *pages = nullptr;
     QList<int> results;
 
     Page()
@@ -41,6 +43,7 @@ struct Page
         , code(window->findChild<toolkit::LineEdit *>(QStringLiteral("authCodeEdit")))
         , next(window->findChild<QPushButton *>(QStringLiteral("nextButton")))
         , spinner(window->findChild<toolkit::Spinner *>(QStringLiteral("spinner")))
+        , pages(window->findChild<QStackedWidget *>())
     {
         // Connected after the window's own handler, so a recorded result
         // means finishVerfiy has run.
@@ -113,7 +116,6 @@ void TestVerifyFlow::verifiedServerIsListedAndRecorded()
     useCloudPort(server.port());
 
     Page page;
-    QSignalSpy ready(page.window.get(), &ConfiguratorWindow::printersReady);
     const QDateTime before = QDateTime::currentDateTime();
     page.verify(QStringLiteral("127.0.0.1"), QStringLiteral("good"));
     // Verifying: the spinner turns in place of "Next".
@@ -122,14 +124,15 @@ void TestVerifyFlow::verifiedServerIsListedAndRecorded()
     QVERIFY(page.spinner->isPlaying());
 
     QTRY_COMPARE_WITH_TIMEOUT(page.results, QList<int>{Worker::Listed}, verifyTimeoutMs);
-    QCOMPARE(ready.count(), 1);
+    QCOMPARE(page.pages->currentIndex(), 1);
     const std::vector<Printer> printers = page.window->worker()->printers();
     QCOMPARE(printers.size(), size_t(2));
     QCOMPARE(QString::fromStdString(printers.at(0).ID), QStringLiteral("192.168.1.20\\HP LaserJet"));
     QCOMPARE(printers.at(1).cJobs, 3);
     QVERIFY(!page.ip->isAlert());
     QVERIFY(!page.code->isAlert());
-    QVERIFY(page.next->isVisible());
+    // The connection page behind the printer page is idle again.
+    QVERIFY(!page.next->isHidden());
     QVERIFY(page.spinner->isHidden());
     QVERIFY(!page.spinner->isPlaying());
 
@@ -146,6 +149,7 @@ void TestVerifyFlow::verifiedServerIsListedAndRecorded()
     page.window->showBackWindows();
     QVERIFY(!page.window->worker()->client());
     QVERIFY(!page.window->worker()->auth());
+    QCOMPARE(page.pages->currentIndex(), 0);
     QVERIFY(page.next->isVisible());
 }
 
@@ -211,7 +215,6 @@ void TestVerifyFlow::resultsAreShownUnderTheirField()
         server.stop();
 
     Page page;
-    QSignalSpy ready(page.window.get(), &ConfiguratorWindow::printersReady);
     page.verify(QStringLiteral("127.0.0.1"), setup == Setup::RejectedCode ? QStringLiteral("bad") : QStringLiteral("good"));
     QTRY_COMPARE_WITH_TIMEOUT(page.results, QList<int>{result}, verifyTimeoutMs);
 
@@ -220,8 +223,8 @@ void TestVerifyFlow::resultsAreShownUnderTheirField()
     QVERIFY(alerted->isAlert());
     QCOMPARE(alerted->alertMessage(), alert);
     QVERIFY(!quiet->isAlert());
-    QCOMPARE(ready.count(), 0);
     // The page stays and is idle again.
+    QCOMPARE(page.pages->currentIndex(), 0);
     QVERIFY(page.next->isVisible());
     QVERIFY(page.spinner->isHidden());
 
