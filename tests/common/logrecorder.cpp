@@ -1,5 +1,7 @@
 #include "logrecorder.h"
 
+#include <algorithm>
+
 namespace {
 LogRecorder *activeRecorder = nullptr;
 }
@@ -19,11 +21,8 @@ LogRecorder::~LogRecorder()
 
 bool LogRecorder::contains(QtMsgType type, const QString &prefix) const
 {
-    for (const Line &line : m_lines) {
-        if (line.type == type && line.text.startsWith(prefix))
-            return true;
-    }
-    return false;
+    return std::any_of(m_lines.cbegin(), m_lines.cend(),
+                       [&](const Line &line) { return line.type == type && line.text.startsWith(prefix); });
 }
 
 void LogRecorder::handler(QtMsgType type, const QMessageLogContext &context, const QString &message)

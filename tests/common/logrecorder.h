@@ -17,8 +17,7 @@ public:
 
     explicit LogRecorder(const char *category);
     ~LogRecorder();
-    LogRecorder(const LogRecorder &) = delete;
-    LogRecorder &operator=(const LogRecorder &) = delete;
+    Q_DISABLE_COPY(LogRecorder)
 
     const QList<Line> &lines() const { return m_lines; }
     bool contains(QtMsgType type, const QString &prefix) const;
