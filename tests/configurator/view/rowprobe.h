@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 
 class PrinterWidget;
 class QAbstractButton;
@@ -19,6 +20,9 @@ Printer makePrinter(const QString &id);
 
 // The pictures and theme icons the rows show, as the window registers them.
 void initRowResources();
+
+// Runs lpadmin against the CUPS server of the test; true on exit code 0.
+bool runLpadmin(const QStringList &arguments);
 
 // Threads of this process, from the kernel's view.
 int threadCount();

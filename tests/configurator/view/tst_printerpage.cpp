@@ -217,17 +217,17 @@ void PrinterPageTest::listsInstallsAndFollowsLocalQueues()
     QVERIFY(queuePpd(queue).contains("*ModelName: \"Quorvia Page Test\""));
 
     // Removed from outside: the row offers "add" again within the refresh.
-    QVERIFY(runCupsTool(QStringLiteral("lpadmin"), {QStringLiteral("-x"), queue}));
+    QVERIFY(runLpadmin({QStringLiteral("-x"), queue}));
     QTRY_VERIFY_WITH_TIMEOUT(!laser.isAdded(), kRefreshTimeoutMs);
     QVERIFY(!laser.hasCheckMark());
 
     // Installed from outside: the row shows it as added.
     const QString canonQueue = QStringLiteral("canon-by-hand");
-    QVERIFY(runCupsTool(QStringLiteral("lpadmin"), {QStringLiteral("-p"), canonQueue, QStringLiteral("-v"),
+    QVERIFY(runLpadmin({QStringLiteral("-p"), canonQueue, QStringLiteral("-v"),
                                                     deviceUri(*server, QStringLiteral("192.168.1.21%5CCanon%20iR"))}));
     RowProbe canon(*w.row(kCanon));
     QTRY_VERIFY_WITH_TIMEOUT(canon.isAdded(), kRefreshTimeoutMs);
-    QVERIFY(runCupsTool(QStringLiteral("lpadmin"), {QStringLiteral("-x"), canonQueue}));
+    QVERIFY(runLpadmin({QStringLiteral("-x"), canonQueue}));
     QTRY_VERIFY_WITH_TIMEOUT(!canon.isAdded(), kRefreshTimeoutMs);
 }
 
@@ -293,8 +293,7 @@ void PrinterPageTest::secondVerificationRebuildsRows()
     QVERIFY(w.part<QPushButton>("nextButton")->isVisible());
 
     // Behind the connection page the polls go on: the local refresh...
-    QVERIFY(runCupsTool(QStringLiteral("lpadmin"),
-                        {QStringLiteral("-x"), QStringLiteral("Printer-7@127.0.0.1:%1").arg(server->port())}));
+    QVERIFY(runLpadmin({QStringLiteral("-x"), QStringLiteral("Printer-7@127.0.0.1:%1").arg(server->port())}));
     QTRY_VERIFY_WITH_TIMEOUT(!seven.isAdded(), kRefreshTimeoutMs);
     // ...and the server poll against the last used server (as its timer would).
     w.window->checkoutPrintStatus();
