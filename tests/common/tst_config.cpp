@@ -122,7 +122,8 @@ private slots:
                           "    }\n"
                           "}\n");
         QTest::newRow("special characters")
-            << QList<ServerConfig>{record(QStringLiteral("tqp://10.0.0.9:9100/ü"), QStringLiteral(" 认证码\"\\ "), QDateTime({2024, 2, 29}, {0, 0, 0}))}
+            << QList<ServerConfig>{record(QStringLiteral("tqp://10.0.0.9:9100/ü"), QStringLiteral(" 认证码\"\\ "),
+                                          QDateTime({2024, 2, 29}, {0, 0, 0}))}
             << QByteArray();
         // Code lengths 0..15 move the JSON length through every remainder mod 16.
         for (int n = 0; n < 16; ++n)
@@ -195,12 +196,13 @@ private slots:
                                   " \"a\": 5, \"b\": { \"Authcode\": 17 }, \"c\": { \"Authcode\": \"k\", "
                                   "\"LastUsed\": \"yesterday\" } }")));
         Config config;
-        QCOMPARE(entries(config.servers), QStringList({QStringLiteral("a|a||"), QStringLiteral("b|b||"),
-                                                       QStringLiteral("c|c|k|"), ServerA + QLatin1Char('|') + ServerA + QStringLiteral("|x|")}));
+        QCOMPARE(entries(config.servers), QStringList({QStringLiteral("a|a||"), QStringLiteral("b|b||"), QStringLiteral("c|c|k|"),
+                                                       ServerA + QLatin1Char('|') + ServerA + QStringLiteral("|x|")}));
         QVERIFY(!QFile::exists(Config::damagedFilePath()));
 
         // Storing a record under a known address replaces it.
-        config.servers[QStringLiteral("c")] = record(QStringLiteral("c"), QStringLiteral("new"), QDateTime({2025, 6, 1}, {12, 0, 0}));
+        const QString c = QStringLiteral("c");
+        config.servers[c] = record(c, QStringLiteral("new"), QDateTime({2025, 6, 1}, {12, 0, 0}));
         QVERIFY(config.save());
         QCOMPARE(Config().servers.size(), 4);
         QCOMPARE(entries(Config().servers).value(2), QStringLiteral("c|c|new|2025-06-01T12:00:00"));

@@ -5,40 +5,6 @@
 
 #include <cups/cups.h>
 
-namespace {
-CupsLogCapture* g_capture = nullptr;
-}
-
-CupsLogCapture::CupsLogCapture()
-{
-    g_capture = this;
-    m_previous = qInstallMessageHandler(&CupsLogCapture::handler);
-}
-
-CupsLogCapture::~CupsLogCapture()
-{
-    qInstallMessageHandler(m_previous);
-    g_capture = nullptr;
-}
-
-bool CupsLogCapture::contains(const QString& text) const
-{
-    for (const QString& line : m_lines) {
-        if (line.contains(text))
-            return true;
-    }
-    return false;
-}
-
-void CupsLogCapture::handler(QtMsgType type, const QMessageLogContext& context,
-                             const QString& message)
-{
-    if (g_capture && context.category && qstrcmp(context.category, "quorvia.cups") == 0)
-        g_capture->m_lines.append(message);
-    if (g_capture && g_capture->m_previous)
-        g_capture->m_previous(type, context, message);
-}
-
 QueueState queueState(const QString& queue)
 {
     QueueState result;
@@ -75,12 +41,29 @@ QByteArray queuePpd(const QString& queue)
     return ppd.open(QIODevice::ReadOnly) ? ppd.readAll() : QByteArray();
 }
 
-bool runCupsTool(const QString& program, const QStringList& arguments)
+bool lpadmin(const QStringList& arguments)
 {
     QProcess process;
-    process.start(program, arguments);
+    process.start(QStringLiteral("/usr/sbin/lpadmin"), arguments);
     return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
            && process.exitCode() == 0;
+}
+
+bool addQueue(const QString& queue, const QString& deviceUri)
+{
+    return lpadmin({QStringLiteral("-p"), queue, QStringLiteral("-v"), deviceUri});
+}
+
+bool removeAllQueues()
+{
+    cups_dest_t* dests = nullptr;
+    int count = cupsGetDests(&dests);
+    for (int i = 0; i < count; ++i)
+        lpadmin({QStringLiteral("-x"), QString::fromUtf8(dests[i].name)});
+    cupsFreeDests(count, dests);
+    count = cupsGetDests(&dests);
+    cupsFreeDests(count, dests);
+    return count == 0;
 }
 
 bool StandInTools::add(const QString& tool, const QString& body)

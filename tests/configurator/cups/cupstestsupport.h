@@ -5,21 +5,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// Log lines of the "quorvia.cups" category, collected while the object lives.
-class CupsLogCapture
-{
-public:
-    CupsLogCapture();
-    ~CupsLogCapture();
-    QStringList lines() const { return m_lines; }
-    bool contains(const QString& text) const;
-
-private:
-    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
-    QStringList m_lines;
-    QtMessageHandler m_previous;
-};
-
 // A queue as the private cupsd reports it.
 struct QueueState
 {
@@ -34,8 +19,11 @@ struct QueueState
 QueueState queueState(const QString& queue);
 // The PPD the private cupsd keeps for the queue.
 QByteArray queuePpd(const QString& queue);
-// Runs a CUPS command-line tool against the private server; true on exit code 0.
-bool runCupsTool(const QString& program, const QStringList& arguments);
+// Runs the real lpadmin against the private server; true on exit code 0.
+bool lpadmin(const QStringList& arguments);
+bool addQueue(const QString& queue, const QString& deviceUri);
+// Removes every queue; true when none is left.
+bool removeAllQueues();
 
 // A directory of stand-in tools. Each one appends its name and arguments to
 // "calls" and then runs the given shell body.

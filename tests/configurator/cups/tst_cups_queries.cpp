@@ -1,0 +1,199 @@
+#include "cupsclient.h"
+#include "cupsdestlist.h"
+#include "cupstestsupport.h"
+#include "queueurilist.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+#include <QtTest>
+
+namespace {
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && file.write(content) == content.size();
+}
+
+// "name/instance device-uri" per destination, in list order.
+QStringList describe(const CupsDestList& dests)
+{
+    QStringList lines;
+    for (cups_dest_t& dest : dests) {
+        const char* uri = cupsGetOption("device-uri", dest.num_options, dest.options);
+        lines.append(QStringLiteral("%1/%2 %3").arg(QString::fromUtf8(dest.name), QString::fromUtf8(dest.instance),
+                                                     uri ? QString::fromUtf8(uri) : QStringLiteral("(none)")));
+    }
+    return lines;
+}
+
+}  // namespace
+
+// Queue names and the local destinations, read from a private cupsd.
+class TestCupsQueries : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_serverRoot;
+    const QString m_userLpoptions = QDir::homePath() + QStringLiteral("/.cups/lpoptions");
+    const QUrl m_url{QStringLiteral("tqp://10.0.0.5:9100/x")};
+
+private slots:
+    // libcups reads CUPS_SERVERROOT once per thread: set it before its first use,
+    // so the system lpoptions file is a private one.
+    void initTestCase()
+    {
+        QVERIFY(m_serverRoot.isValid());
+        qputenv("CUPS_SERVERROOT", QFile::encodeName(m_serverRoot.path()));
+    }
+
+    void init()
+    {
+        QVERIFY(writeFile(m_userLpoptions, {}));
+        QVERIFY(writeFile(m_serverRoot.filePath(QStringLiteral("lpoptions")), {}));
+        QVERIFY(removeAllQueues());
+    }
+
+    void encodesName_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("ipv4 prefix") << QStringLiteral("192.168.1.20\\HP LaserJet (Color)")
+                                     << QStringLiteral("HP-LaserJet--Color-");
+        QTest::newRow("ipv4 and port prefix") << QStringLiteral("10.1.2.3:8080\\Lab") << QStringLiteral("Lab");
+        QTest::newRow("text before address") << QStringLiteral("host 10.1.2.3\\Lab") << QStringLiteral("Lab");
+        // Used whole; the backslash is no character CUPS takes in a queue name.
+        QTest::newRow("backslash without ipv4") << QStringLiteral("office\\Laser") << QStringLiteral("office-Laser");
+        QTest::newRow("replaced characters") << QStringLiteral("a(b)c/d#e\tf\ng h\x01i") << QStringLiteral("a-b-c-d-e-f-g-h-i");
+        QTest::newRow("quotes, question mark, DEL") << QStringLiteral("it's \"Q\"?\x7f" "b") << QStringLiteral("it-s--Q---b");
+        // cupsenable and cupsaccept would take a leading "-" for an option.
+        QTest::newRow("leading hyphens dropped") << QStringLiteral("192.168.1.20\\(Color) #2") << QStringLiteral("Color---2");
+        QTest::newRow("50 characters cut to 40") << QStringLiteral("1.2.3.4\\") + QString(50, QLatin1Char('s'))
+                                                 << QString(40, QLatin1Char('s'));
+        QTest::newRow("cut after dropping hyphens") << QString(45, QLatin1Char(' ')) + QStringLiteral("x") << QStringLiteral("x");
+        QTest::newRow("non-ascii kept") << QStringLiteral("1.2.3.4\\Drucker Büro 打印机")
+                                        << QStringLiteral("Drucker-Büro-打印机");
+        QTest::newRow("surrogate pair not split") << QString(39, QLatin1Char('a')) + QStringLiteral("😀")
+                                                  << QString(39, QLatin1Char('a'));
+        QTest::newRow("percent markers kept") << QStringLiteral("P%1%2") << QStringLiteral("P%1%2");
+        // Room is kept for a suffix below cupsd's 128 bytes: 34 CJK characters are 102.
+        QTest::newRow("cjk cut by bytes") << QString(40, QChar(0x6253)) << QString(34, QChar(0x6253));
+        QTest::newRow("latin-1 within bytes") << QString(40, QChar(0xfc)) << QString(40, QChar(0xfc));
+    }
+
+    // And cupsd takes the name, with room for a "-" and ten-digit suffix.
+    void encodesName()
+    {
+        QFETCH(QString, id);
+        QFETCH(QString, expected);
+        const QString name = printerNameEncode(id, m_url);
+        QCOMPARE(name, expected + QStringLiteral("@10.0.0.5:9100"));
+        QVERIFY(name.toUtf8().size() + 11 <= 127);
+        QVERIFY(addQueue(name, m_url.toString()));
+        QVERIFY(queueState(name).exists);
+    }
+
+    void urlWithoutPort()
+    {
+        QCOMPARE(printerNameEncode(QStringLiteral("Lab"), QUrl(QStringLiteral("tqp://10.0.0.5/Lab"))),
+                 QStringLiteral("Lab@10.0.0.5:-1"));
+    }
+
+    // The name and the first suffixes are taken (the same name in another
+    // letter case is covered by the install test).
+    void takenNameGetsFreeSecondsSuffix()
+    {
+        const QString existing = QStringLiteral("Office-printer@10.0.0.5:9100");
+        const qint64 start = QDateTime::currentSecsSinceEpoch();
+        QVERIFY(addQueue(existing, m_url.toString()));
+        for (int i = 0; i < 10; ++i)
+            QVERIFY(addQueue(existing + QLatin1Char('-') + QString::number(start + i), m_url.toString()));
+
+        const QString name = printerNameEncode(QStringLiteral("Office printer"), m_url);
+        QVERIFY(QDateTime::currentSecsSinceEpoch() < start + 10); // else the taken suffixes fell behind the clock
+        QCOMPARE(name, existing + QLatin1Char('-') + QString::number(start + 10));
+        QVERIFY(removeAllQueues());
+        QCOMPARE(printerNameEncode(QStringLiteral("Office printer"), m_url), existing);
+    }
+
+    // One entry per device URI, once per instance by name.
+    void listsByDeviceUri()
+    {
+        QVERIFY(CUPSClient::listPrinter().isEmpty());
+        const QString shared = QStringLiteral("tqp://10.0.0.5:9100/192.168.1.20%5CHP%20LaserJet");
+        const QString lab = QStringLiteral("tqp://10.0.0.5:9100/Lab");
+        QVERIFY(addQueue(QStringLiteral("First@10.0.0.5:9100"), shared));
+        QVERIFY(addQueue(QStringLiteral("Second@10.0.0.5:9100"), shared));
+        QVERIFY(addQueue(QStringLiteral("Lab@10.0.0.5:9100"), lab));
+        QVERIFY(writeFile(m_userLpoptions, "Dest Lab@10.0.0.5:9100/draft\nDest Lab@10.0.0.5:9100/photo media=A4\n"));
+
+        const QMap<QString, cloudprint::Printer> printers = CUPSClient::listPrinter();
+        QCOMPARE(printers.keys(), QStringList({shared, lab}));
+        QCOMPARE(QString::fromStdString(printers.value(shared).Addr), shared);
+        QVERIFY(printers.value(shared).ID.empty());
+        const QString labQueue = QStringLiteral("Lab@10.0.0.5:9100");
+        QCOMPARE(CUPSClient::listPrinterName(), QStringList({QStringLiteral("First@10.0.0.5:9100"), labQueue, labQueue,
+                                                             labQueue, QStringLiteral("Second@10.0.0.5:9100")}));
+    }
+
+    void lightQueryMatchesCupsGetDests_data()
+    {
+        QTest::addColumn<QByteArray>("lpoptions");
+        QTest::addColumn<QByteArray>("system");
+
+        QTest::newRow("no lpoptions") << QByteArray() << QByteArray();
+        QTest::newRow("system and user")
+            << QByteArray("Dest A@h:1/user\nDest b@h:1/both copies=3\n")
+            << QByteArray("Dest a@H:1/sys device-uri=tqp://h:1/sys\nDest b@h:1/Both\nDest C@h:1\n");
+        QTest::newRow("spelling of first line") << QByteArray("Dest a@h:1/one\nDest A@H:1/two\nDest a@h:1/ONE\n") << QByteArray();
+        QTest::newRow("options on queue and instance")
+            << QByteArray("Dest a@h:1 media=A4\nDest a@h:1/one\nDest b@h:1/x copies=2\nDest b@h:1/y sides=two-sided-long-edge\n")
+            << QByteArray();
+        QTest::newRow("device-uri overridden")
+            << QByteArray("Dest a@h:1/moved device-uri=tqp://h:1/elsewhere\n"
+                          "Dest b@h:1 device-uri=tqp://h:1/b2\nDest b@h:1/late\n")
+            << QByteArray();
+        QTest::newRow("default line and case") << QByteArray("Default A@H:1/home\ndest b@h:1/lower\n") << QByteArray();
+        QTest::newRow("unknown queues")
+            << QByteArray("Dest nosuch/inst\nDest ghost@10.9.9.9:9100/x\nDest ghost@10.9.9.9:9100\n") << QByteArray();
+        QTest::newRow("comments and junk")
+            << QByteArray("# comment\n\nDest\nOption a@h:1 x=y\nDest a@h:1/c # tail\n") << QByteArray();
+    }
+
+    void lightQueryMatchesCupsGetDests()
+    {
+        QFETCH(QByteArray, lpoptions);
+        QFETCH(QByteArray, system);
+        QVERIFY(addQueue(QStringLiteral("a@h:1"), QStringLiteral("tqp://h:1/a")));
+        QVERIFY(addQueue(QStringLiteral("b@h:1"), QStringLiteral("tqp://h:1/b")));
+        QVERIFY(addQueue(QStringLiteral("c@h:1"), QStringLiteral("tqp://h:1/a")));
+        QVERIFY(lpadmin({QStringLiteral("-p"), QStringLiteral("a@h:1"), QStringLiteral("-c"), QStringLiteral("group")}));
+        QVERIFY(writeFile(m_userLpoptions, lpoptions));
+        QVERIFY(writeFile(m_serverRoot.filePath(QStringLiteral("lpoptions")), system));
+
+        const QStringList reference = describe(CupsDestList::fromCupsGetDests());
+        QVERIFY(reference.size() >= 4);
+        QCOMPARE(describe(QueueUriList::fetch()), reference);
+    }
+
+    void unreachableServer()
+    {
+        QVERIFY(addQueue(QStringLiteral("Lab@10.0.0.5:9100"), QStringLiteral("tqp://10.0.0.5:9100/Lab")));
+        const QByteArray server = cupsServer();
+        cupsSetServer("/nonexistent/cups.sock");
+        const bool empty = CUPSClient::listPrinter().isEmpty() && CUPSClient::listPrinterName().isEmpty();
+        const QString name = printerNameEncode(QStringLiteral("Lab"), QUrl(QStringLiteral("tqp://10.0.0.5:9100/Lab")));
+        cupsSetServer(server.constData());
+        QVERIFY(empty);
+        QCOMPARE(name, QStringLiteral("Lab@10.0.0.5:9100"));
+        QCOMPARE(CUPSClient::listPrinter().size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCupsQueries)
+#include "tst_cups_queries.moc"
