@@ -3,66 +3,82 @@
 #include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/transport/TBufferTransports.h>
 
-#include <chrono>
-#include <thread>
+#include <algorithm>
 
-using apache::thrift::protocol::TBinaryProtocol;
 using apache::thrift::protocol::TProtocol;
 using apache::thrift::transport::TMemoryBuffer;
-using apache::thrift::transport::TTransport;
 namespace protocol = apache::thrift::protocol;
 
 namespace {
 
-void skipCall(TProtocol *in)
+template<typename Write>
+std::string serialized(Write write)
 {
-    in->skip(protocol::T_STRUCT);
-    in->readMessageEnd();
-    in->getTransport()->readEnd();
+    auto buffer = std::make_shared<TMemoryBuffer>();
+    protocol::TBinaryProtocol memory(buffer);
+    write(memory);
+    return buffer->getBufferAsString();
+}
+
+// A result struct that holds the declared exception, or nothing at all.
+std::string resultStruct(const std::optional<cloudprint::Exception> &error)
+{
+    return serialized([&](TProtocol &p) {
+        p.writeStructBegin("result");
+        if (error) {
+            p.writeFieldBegin("err", protocol::T_STRUCT, 1);
+            error->write(&p);
+            p.writeFieldEnd();
+        }
+        p.writeFieldStop();
+        p.writeStructEnd();
+    });
 }
 
 void sendBytes(TProtocol *out, const std::string &bytes)
 {
-    TTransport *transport = out->getTransport().get();
-    transport->write(reinterpret_cast<const uint8_t *>(bytes.data()), uint32_t(bytes.size()));
-    transport->flush();
+    out->getTransport()->write(reinterpret_cast<const uint8_t *>(bytes.data()), uint32_t(bytes.size()));
+    out->getTransport()->flush();
 }
 
-// Holds the connection until the client gives up and closes it.
-void waitForClose(TProtocol *in)
+void reply(TProtocol *out, const std::string &name, int32_t seqid, const std::string &result)
 {
-    uint8_t byte;
-    try {
-        while (in->getTransport()->read(&byte, 1) > 0) {
-        }
-    } catch (const apache::thrift::TException &) {
-    }
-}
-
-void writeError(TProtocol *out, const std::string &name, int32_t seqid, int code, const std::string &description)
-{
-    cloudprint::Exception error;
-    error.__set_Code(code);
-    error.__set_Description(description);
     out->writeMessageBegin(name, protocol::T_REPLY, seqid);
-    out->writeStructBegin("result");
-    out->writeFieldBegin("err", protocol::T_STRUCT, 1);
-    error.write(out);
-    out->writeFieldEnd();
-    out->writeFieldStop();
-    out->writeStructEnd();
+    out->getTransport()->write(reinterpret_cast<const uint8_t *>(result.data()), uint32_t(result.size()));
     out->writeMessageEnd();
     out->getTransport()->writeEnd();
     out->getTransport()->flush();
 }
 
+void endCall(TProtocol *in)
+{
+    in->readMessageEnd();
+    in->getTransport()->readEnd();
+}
+
+cloudprint::Exception exception(int code, const std::string &description)
+{
+    cloudprint::Exception e;
+    e.__set_Code(code);
+    e.__set_Description(description);
+    return e;
+}
+
 } // namespace
 
-FaultProcessor::FaultProcessor(std::shared_ptr<ReferenceHandler> handler, QHash<QString, Fault> faults)
-    : CloudPrintProcessor(handler)
-    , m_handler(std::move(handler))
-    , m_faults(std::move(faults))
+FaultProcessor::FaultProcessor(std::shared_ptr<cloudprint::CloudPrintIf> handler, const ServerConfig &config)
+    : CloudPrintProcessor(std::move(handler))
+    , m_faults(config.faults)
 {
+    // A long list that never changes is serialized once and sent as it is.
+    if (std::any_of(config.printers.begin(), config.printers.end(),
+                    [](const ServerPrinter &p) { return !p.jobCounts.empty(); }))
+        return;
+    cloudprint::CloudPrint_ListPrinter_result result;
+    for (const ServerPrinter &printer : config.printers)
+        result.success.push_back(printer.record);
+    result.__isset.success = true;
+    m_fixedList = serialized([&](TProtocol &p) { result.write(&p); });
 }
 
 std::optional<Fault> FaultProcessor::takeFault(const std::string &name)
@@ -80,77 +96,48 @@ bool FaultProcessor::dispatchCall(TProtocol *in, TProtocol *out, const std::stri
                                   void *context)
 {
     const std::optional<Fault> fault = takeFault(name);
-    if (!fault && name == "ListPrinter")
-        return listPrinters(in, out, seqid, context);
+    if (!fault && name == "ListPrinter" && !m_fixedList.empty())
+        return sendFixedList(in, out, seqid);
     if (!fault)
         return CloudPrintProcessor::dispatchCall(in, out, name, seqid, context);
-
-    switch (fault->mode) {
-    case Fault::Slow:
-        std::this_thread::sleep_for(std::chrono::milliseconds(fault->delayMs));
-        return CloudPrintProcessor::dispatchCall(in, out, name, seqid, context);
-    case Fault::CloseMidReply: {
-        auto buffer = std::make_shared<TMemoryBuffer>();
-        TBinaryProtocol memory(buffer);
-        CloudPrintProcessor::dispatchCall(in, &memory, name, seqid, context);
-        const std::string reply = buffer->getBufferAsString();
-        sendBytes(out, reply.substr(0, reply.size() / 2));
+    if (fault->mode == Fault::CloseMidReply) {
+        const std::string whole = serialized(
+            [&](TProtocol &memory) { CloudPrintProcessor::dispatchCall(in, &memory, name, seqid, context); });
+        sendBytes(out, whole.substr(0, whole.size() / 2));
         return false;
     }
-    case Fault::Stall:
-        skipCall(in);
-        waitForClose(in);
+
+    in->skip(protocol::T_STRUCT);
+    endCall(in);
+    switch (fault->mode) {
+    case Fault::Stall: {
+        // Holds the connection until the client gives up and closes it.
+        uint8_t byte;
+        try {
+            while (in->getTransport()->read(&byte, 1) > 0) {
+            }
+        } catch (const apache::thrift::TException &) {
+        }
         return false;
+    }
     case Fault::Raw:
-        skipCall(in);
         sendBytes(out, fault->bytes);
         return false;
     case Fault::Exception:
-    case Fault::NoResult:
-    case Fault::Oversized:
-        break;
-    }
-
-    skipCall(in);
-    if (fault->mode == Fault::Exception) {
-        writeError(out, name, seqid, fault->code, fault->description);
+        reply(out, name, seqid, resultStruct(exception(fault->code, fault->description)));
+        return true;
+    default:
+        reply(out, name, seqid, resultStruct(std::nullopt));
         return true;
     }
-    out->writeMessageBegin(name, protocol::T_REPLY, seqid);
-    out->writeStructBegin("result");
-    if (fault->mode == Fault::Oversized) {
-        // A declared size far beyond any sane reply, followed by a little data.
-        out->writeFieldBegin("success", protocol::T_STRING, 0);
-        out->writeI32(int32_t(fault->length));
-        sendBytes(out, std::string(64, 'x'));
-        return false;
-    }
-    out->writeFieldStop();
-    out->writeStructEnd();
-    out->writeMessageEnd();
-    out->getTransport()->writeEnd();
-    out->getTransport()->flush();
-    return true;
 }
 
-bool FaultProcessor::listPrinters(TProtocol *in, TProtocol *out, int32_t seqid, void *context)
+bool FaultProcessor::sendFixedList(TProtocol *in, TProtocol *out, int32_t seqid)
 {
-    // A long list that never changes is serialized once and sent as it is.
-    const std::string *fixed = m_handler->fixedPrinterList();
-    if (!fixed)
-        return CloudPrintProcessor::dispatchCall(in, out, "ListPrinter", seqid, context);
     cloudprint::CloudPrint_ListPrinter_args args;
     args.read(in);
-    in->readMessageEnd();
-    in->getTransport()->readEnd();
-    if (!m_handler->accepts(args.auth)) {
-        writeError(out, "ListPrinter", seqid, 401, "authorization code rejected");
-        return true;
-    }
-    out->writeMessageBegin("ListPrinter", protocol::T_REPLY, seqid);
-    out->getTransport()->write(reinterpret_cast<const uint8_t *>(fixed->data()), uint32_t(fixed->size()));
-    out->writeMessageEnd();
-    out->getTransport()->writeEnd();
-    out->getTransport()->flush();
+    endCall(in);
+    const bool accepted = iface_->Verfiy(args.auth);
+    reply(out, "ListPrinter", seqid, accepted ? m_fixedList : resultStruct(exception(401, "authorization code rejected")));
     return true;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "CloudPrint.h"
-#include "referencehandler.h"
 #include "serverconfig.h"
 
 #include <mutex>
@@ -12,7 +11,7 @@
 class FaultProcessor : public cloudprint::CloudPrintProcessor
 {
 public:
-    FaultProcessor(std::shared_ptr<ReferenceHandler> handler, QHash<QString, Fault> faults);
+    FaultProcessor(std::shared_ptr<cloudprint::CloudPrintIf> handler, const ServerConfig &config);
 
 protected:
     bool dispatchCall(apache::thrift::protocol::TProtocol *in, apache::thrift::protocol::TProtocol *out,
@@ -20,10 +19,11 @@ protected:
 
 private:
     std::optional<Fault> takeFault(const std::string &name);
-    bool listPrinters(apache::thrift::protocol::TProtocol *in, apache::thrift::protocol::TProtocol *out,
-                      int32_t seqid, void *context);
+    bool sendFixedList(apache::thrift::protocol::TProtocol *in, apache::thrift::protocol::TProtocol *out,
+                       int32_t seqid);
 
-    std::shared_ptr<ReferenceHandler> m_handler;
     std::mutex m_mutex;
     QHash<QString, Fault> m_faults;
+    // The serialized ListPrinter result when every call gets the same list.
+    std::string m_fixedList;
 };

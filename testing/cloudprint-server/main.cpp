@@ -97,7 +97,7 @@ int main(int argc, char *argv[])
 
         auto socket = std::make_shared<transport::TSSLServerSocket>(config.listen.toStdString(), config.port, factory);
         auto handler = std::make_shared<ReferenceHandler>(config);
-        server::TThreadedServer server(std::make_shared<FaultProcessor>(handler, config.faults), socket,
+        server::TThreadedServer server(std::make_shared<FaultProcessor>(handler, config), socket,
                                        std::make_shared<WideBufferedTransportFactory>(),
                                        std::make_shared<protocol::TBinaryProtocolFactory>());
         server.setServerEventHandler(std::make_shared<ListenAnnouncer>(socket, config.portFile));

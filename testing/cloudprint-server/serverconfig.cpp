@@ -21,34 +21,28 @@ QString resolved(const QDir &base, const QString &path)
 
 cloudprint::Printer printerRecord(const QJsonObject &json)
 {
-    cloudprint::Printer p;
-    p.__set_ID(text(json.value(QStringLiteral("ID"))));
-    p.__set_ServerName(text(json.value(QStringLiteral("ServerName"))));
-    p.__set_ShareName(text(json.value(QStringLiteral("ShareName"))));
-    p.__set_PortName(text(json.value(QStringLiteral("PortName"))));
-    p.__set_Addr(text(json.value(QStringLiteral("Addr"))));
-    p.__set_DriverName(text(json.value(QStringLiteral("DriverName"))));
-    p.__set_Comment(text(json.value(QStringLiteral("Comment"))));
-    p.__set_Location(text(json.value(QStringLiteral("Location"))));
-    p.__set_SepFile(text(json.value(QStringLiteral("SepFile"))));
-    p.__set_PrintProcessor(text(json.value(QStringLiteral("PrintProcessor"))));
-    p.__set_Datatype(text(json.value(QStringLiteral("Datatype"))));
-    p.__set_Parameters(text(json.value(QStringLiteral("Parameters"))));
-    p.__set_Attributes(json.value(QStringLiteral("Attributes")).toInt());
-    p.__set_Priority(json.value(QStringLiteral("Priority")).toInt());
-    p.__set_DefaultPriority(json.value(QStringLiteral("DefaultPriority")).toInt());
-    p.__set_Status(json.value(QStringLiteral("Status")).toInt());
-    p.__set_cJobs(json.value(QStringLiteral("cJobs")).toInt());
-    p.__set_AveragePPM(json.value(QStringLiteral("AveragePPM")).toInt());
+    using P = cloudprint::Printer;
+    static const std::pair<const char *, std::string P::*> texts[] = {
+        {"ID", &P::ID}, {"ServerName", &P::ServerName}, {"ShareName", &P::ShareName}, {"PortName", &P::PortName},
+        {"Addr", &P::Addr}, {"DriverName", &P::DriverName}, {"Comment", &P::Comment}, {"Location", &P::Location},
+        {"SepFile", &P::SepFile}, {"PrintProcessor", &P::PrintProcessor}, {"Datatype", &P::Datatype},
+        {"Parameters", &P::Parameters}};
+    static const std::pair<const char *, int32_t P::*> numbers[] = {
+        {"Attributes", &P::Attributes}, {"Priority", &P::Priority}, {"DefaultPriority", &P::DefaultPriority},
+        {"Status", &P::Status}, {"cJobs", &P::cJobs}, {"AveragePPM", &P::AveragePPM}};
+    P p;
+    for (const auto &[key, member] : texts)
+        p.*member = text(json.value(QLatin1String(key)));
+    for (const auto &[key, member] : numbers)
+        p.*member = json.value(QLatin1String(key)).toInt();
     return p;
 }
 
 bool parseFault(const QString &method, const QJsonObject &json, Fault *fault, QString *error)
 {
     static const QHash<QString, Fault::Mode> modes = {
-        {QStringLiteral("exception"), Fault::Exception},   {QStringLiteral("noResult"), Fault::NoResult},
-        {QStringLiteral("slow"), Fault::Slow},             {QStringLiteral("stall"), Fault::Stall},
-        {QStringLiteral("closeMidReply"), Fault::CloseMidReply}, {QStringLiteral("oversized"), Fault::Oversized},
+        {QStringLiteral("exception"), Fault::Exception}, {QStringLiteral("noResult"), Fault::NoResult},
+        {QStringLiteral("stall"), Fault::Stall}, {QStringLiteral("closeMidReply"), Fault::CloseMidReply},
         {QStringLiteral("raw"), Fault::Raw},
     };
     const QString mode = json.value(QStringLiteral("mode")).toString();
@@ -59,8 +53,6 @@ bool parseFault(const QString &method, const QJsonObject &json, Fault *fault, QS
     fault->mode = modes.value(mode);
     fault->code = json.value(QStringLiteral("code")).toInt();
     fault->description = text(json.value(QStringLiteral("description")));
-    fault->delayMs = json.value(QStringLiteral("delayMs")).toInt();
-    fault->length = qint64(json.value(QStringLiteral("length")).toDouble(double(0x7ffffff0)));
     fault->bytes = QByteArray::fromHex(json.value(QStringLiteral("hex")).toString().toLatin1()).toStdString();
     fault->remaining = json.value(QStringLiteral("count")).toInt(-1);
     return true;

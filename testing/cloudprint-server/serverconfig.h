@@ -14,18 +14,14 @@ struct Fault
     enum Mode {
         Exception,     // throws cloudprint::Exception {code, description}
         NoResult,      // replies with neither success nor err
-        Slow,          // answers normally after delayMs
         Stall,         // reads the call and never answers
         CloseMidReply, // sends the first half of the normal reply, then closes
-        Oversized,     // declares a string of `length` bytes in the reply, then closes
         Raw,           // sends the bytes of `hex` as the reply, then closes
     };
 
     Mode mode = Exception;
     int code = 0;
     std::string description;
-    int delayMs = 0;
-    qint64 length = 0;
     std::string bytes;
     int remaining = -1; // calls left to misbehave on; -1 means every call
 };

@@ -25,49 +25,28 @@ void LogCapture::handler(QtMsgType type, const QMessageLogContext &context, cons
         return;
     {
         QMutexLocker lock(&self->m_mutex);
-        self->m_entries.append({type, QString::fromLatin1(context.category ? context.category : ""), message});
+        self->m_texts.append(message);
+        self->m_types.append(type);
     }
     if (self->m_previous)
         self->m_previous(type, context, message);
 }
 
-QList<LogCapture::Entry> LogCapture::entries() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_entries;
-}
-
 QStringList LogCapture::texts() const
 {
-    QStringList result;
-    for (const Entry &entry : entries())
-        result.append(entry.text);
-    return result;
+    QMutexLocker lock(&m_mutex);
+    return m_texts;
 }
 
-int LogCapture::indexOf(const QString &prefix, int from) const
-{
-    const QStringList all = texts();
-    for (int i = qMax(0, from); i < all.size(); ++i) {
-        if (all.at(i).startsWith(prefix))
-            return i;
-    }
-    return -1;
-}
-
-bool LogCapture::hasType(const QString &prefix, QtMsgType type) const
-{
-    for (const Entry &entry : entries()) {
-        if (entry.text.startsWith(prefix))
-            return entry.type == type;
-    }
-    return false;
-}
-
-void LogCapture::clear()
+QStringList LogCapture::texts(QtMsgType type) const
 {
     QMutexLocker lock(&m_mutex);
-    m_entries.clear();
+    QStringList result;
+    for (int i = 0; i < m_texts.size(); ++i) {
+        if (m_types.at(i) == type)
+            result.append(m_texts.at(i));
+    }
+    return result;
 }
 
 } // namespace cloudprinttest

@@ -1,43 +1,22 @@
 #include "referenceserver.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QJsonDocument>
-#include <QSaveFile>
-
-#include <csignal>
 
 namespace cloudprinttest {
 
 ReferenceServer::ReferenceServer(const TestCertificates &certificates, TestCertificates::Server certificate)
-    : m_certificates(certificates)
+    : m_config{{QStringLiteral("certificate"), certificates.certificateFile(certificate)},
+               {QStringLiteral("key"), certificates.keyFile(certificate)},
+               {QStringLiteral("version"), QStringLiteral("5.3.6")}}
+    , m_certificateError(certificates.errorString())
     , m_dir(QDir::tempPath() + QStringLiteral("/cloudprint-server-XXXXXX"))
 {
-    m_config.insert(QStringLiteral("listen"), QStringLiteral("127.0.0.1"));
-    m_config.insert(QStringLiteral("port"), 0);
-    m_config.insert(QStringLiteral("certificate"), certificates.certificateFile(certificate));
-    m_config.insert(QStringLiteral("key"), certificates.keyFile(certificate));
-    m_config.insert(QStringLiteral("version"), QStringLiteral("5.3.6"));
 }
 
 ReferenceServer::~ReferenceServer()
 {
     stop();
-}
-
-void ReferenceServer::setCodes(const QStringList &codes)
-{
-    m_config.insert(QStringLiteral("codes"), QJsonArray::fromStringList(codes));
-}
-
-void ReferenceServer::setVersion(const QString &version)
-{
-    m_config.insert(QStringLiteral("version"), version);
-}
-
-void ReferenceServer::setDefaultDriver(const QString &text)
-{
-    m_config.insert(QStringLiteral("defaultDriver"), text);
 }
 
 void ReferenceServer::addPrinter(const QJsonObject &printer)
@@ -75,94 +54,48 @@ QJsonObject ReferenceServer::printer(const QString &id, int status, int jobs, co
     return p;
 }
 
-QString ReferenceServer::executable()
+bool ReferenceServer::fail(const QString &error)
 {
-    return QStringLiteral(CLOUDPRINT_REFERENCE_SERVER);
+    m_error = error + QLatin1Char(' ') + QString::fromLocal8Bit(m_process.readAllStandardError());
+    stop();
+    return false;
 }
 
-bool ReferenceServer::start(int timeoutMs)
+bool ReferenceServer::start()
 {
     stop();
-    m_error.clear();
-    m_stderr.clear();
-    if (!m_certificates.ok()) {
-        m_error = m_certificates.errorString();
-        return false;
-    }
-    const QString configPath = m_dir.filePath(QStringLiteral("server.json"));
-    QSaveFile file(configPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(m_config).toJson()) < 0 || !file.commit()) {
-        m_error = QStringLiteral("cannot write %1").arg(configPath);
-        return false;
-    }
+    if (!m_certificateError.isEmpty())
+        return fail(m_certificateError);
+    QFile file(m_dir.filePath(QStringLiteral("server.json")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(m_config).toJson()) < 0 || !file.flush())
+        return fail(QStringLiteral("cannot write %1").arg(file.fileName()));
 
-    m_process = std::make_unique<QProcess>();
-    m_process->start(executable(), {configPath});
-    if (!m_process->waitForStarted(timeoutMs)) {
-        m_error = QStringLiteral("cannot start %1: %2").arg(executable(), m_process->errorString());
-        m_process.reset();
-        return false;
-    }
+    m_process.start(QStringLiteral(CLOUDPRINT_REFERENCE_SERVER), {file.fileName()});
     // The server prints "port N" once it listens.
-    QByteArray out;
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!out.contains('\n')) {
-        if (m_process->state() != QProcess::Running || deadline.hasExpired()
-            || (!m_process->waitForReadyRead(int(deadline.remainingTime())) && !m_process->bytesAvailable())) {
-            m_error = QStringLiteral("server did not start listening: %1").arg(standardError());
-            stop();
-            return false;
-        }
-        out += m_process->readAllStandardOutput();
+    while (!m_process.canReadLine() && m_process.waitForReadyRead(15000)) {
     }
-    const QByteArray line = out.left(out.indexOf('\n')).trimmed();
-    bool ok = false;
-    m_port = line.startsWith("port ") ? quint16(line.mid(5).toUInt(&ok)) : 0;
-    if (!ok || m_port == 0) {
-        m_error = QStringLiteral("unexpected server output: %1").arg(QString::fromLocal8Bit(line));
-        stop();
-        return false;
-    }
+    const QByteArray line = m_process.readLine().trimmed();
+    m_port = line.startsWith("port ") ? quint16(line.mid(5).toUInt()) : 0;
+    if (m_port == 0)
+        return fail(QStringLiteral("server did not start listening: %1").arg(QString::fromLocal8Bit(line)));
     return true;
 }
 
 void ReferenceServer::stop()
 {
-    if (!m_process)
-        return;
-    if (m_process->state() != QProcess::NotRunning) {
-        const qint64 id = m_process->processId();
-        ::kill(pid_t(id), SIGTERM);
-        if (!m_process->waitForFinished(5000)) {
-            ::kill(pid_t(id), SIGKILL);
-            m_process->waitForFinished(5000);
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
         }
     }
-    m_stderr += m_process->readAllStandardError();
-    m_process.reset();
     m_port = 0;
-}
-
-bool ReferenceServer::isRunning() const
-{
-    return m_process && m_process->state() == QProcess::Running;
 }
 
 QString ReferenceServer::url() const
 {
     return QStringLiteral("tqp://127.0.0.1:%1").arg(m_port);
-}
-
-qint64 ReferenceServer::pid() const
-{
-    return m_process ? m_process->processId() : 0;
-}
-
-QString ReferenceServer::standardError()
-{
-    if (m_process)
-        m_stderr += m_process->readAllStandardError();
-    return QString::fromLocal8Bit(m_stderr);
 }
 
 } // namespace cloudprinttest

@@ -5,11 +5,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
-#include <memory>
 
 namespace cloudprinttest {
 
@@ -28,10 +25,10 @@ public:
 
     // Codes that Verfiy accepts; all other calls throw cloudprint::Exception
     // (Code 401) for other codes. Empty (the default): every code is accepted.
-    void setCodes(const QStringList &codes);
-    void setVersion(const QString &version);
+    void setCodes(const QStringList &codes) { m_config[QStringLiteral("codes")] = QJsonArray::fromStringList(codes); }
+    void setVersion(const QString &version) { m_config[QStringLiteral("version")] = version; }
     // Driver description text returned by GetPpdDrv for printers without their own.
-    void setDefaultDriver(const QString &text);
+    void setDefaultDriver(const QString &text) { m_config[QStringLiteral("defaultDriver")] = text; }
     // A printer as made by printer() or any JSON object with the fields of
     // cloudprint::Printer, plus optional "cJobsSequence" and "driver".
     void addPrinter(const QJsonObject &printer);
@@ -39,36 +36,29 @@ public:
     void generatePrinters(int count, int commentBytes = 0);
     // Makes `method` misbehave; see testing/cloudprint-server/README.md for the modes.
     void setFault(const QString &method, const QJsonObject &fault);
-    // Direct access to the whole configuration written on start().
-    QJsonObject &config() { return m_config; }
 
     static QJsonObject printer(const QString &id, int status = 0, int jobs = 0,
                                const QString &driver = QString());
 
     // Starts the server and waits until it listens; false with errorString() on failure.
-    bool start(int timeoutMs = 15000);
+    bool start();
     // Stops the server (SIGTERM, then SIGKILL) and waits for it.
     void stop();
-    bool isRunning() const;
 
     quint16 port() const { return m_port; }
     // "tqp://127.0.0.1:<port>", the address form the configurator hands to its RPC client.
     QString url() const;
-    qint64 pid() const;
     QString errorString() const { return m_error; }
-    // Everything the server wrote to stderr so far.
-    QString standardError();
-
-    static QString executable();
 
 private:
-    const TestCertificates &m_certificates;
+    bool fail(const QString &error);
+
     QJsonObject m_config;
+    QString m_certificateError;
     QTemporaryDir m_dir;
-    std::unique_ptr<QProcess> m_process;
+    QProcess m_process;
     quint16 m_port = 0;
     QString m_error;
-    QByteArray m_stderr;
 };
 
 } // namespace cloudprinttest

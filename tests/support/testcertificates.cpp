@@ -9,36 +9,14 @@ namespace cloudprinttest {
 
 namespace {
 
-QString baseName(TestCertificates::Server server)
-{
-    switch (server) {
-    case TestCertificates::VendorDomain:
-        return QStringLiteral("server");
-    case TestCertificates::OtherName:
-        return QStringLiteral("other-name");
-    case TestCertificates::IpAddressFirst:
-        return QStringLiteral("ip-first");
-    case TestCertificates::CommonNameOnly:
-        return QStringLiteral("cn-only");
-    case TestCertificates::EmbeddedNul:
-        return QStringLiteral("nul-name");
-    case TestCertificates::Expired:
-        return QStringLiteral("expired");
-    case TestCertificates::UntrustedCa:
-        return QStringLiteral("untrusted");
-    }
-    return QString();
-}
+// File names made by make-certs.sh, in the order of TestCertificates::Server.
+const char *const kBaseNames[] = {"server", "other-name", "ip-first", "cn-only", "nul-name", "expired", "untrusted"};
 
 } // namespace
 
 TestCertificates::TestCertificates()
     : m_dir(QDir::tempPath() + QStringLiteral("/cloudprint-certs-XXXXXX"))
 {
-    if (!m_dir.isValid()) {
-        m_error = QStringLiteral("cannot create a temporary folder: %1").arg(m_dir.errorString());
-        return;
-    }
     QProcess script;
     script.setProcessChannelMode(QProcess::MergedChannels);
     script.start(QStringLiteral("bash"), {QStringLiteral(CLOUDPRINT_MAKE_CERTS_SCRIPT), m_dir.path(),
@@ -47,29 +25,14 @@ TestCertificates::TestCertificates()
         m_error = QStringLiteral("make-certs.sh failed: %1").arg(QString::fromLocal8Bit(script.readAll()));
 }
 
-QString TestCertificates::directory() const
-{
-    return m_dir.path();
-}
-
-QString TestCertificates::file(const QString &name) const
-{
-    return m_dir.filePath(name);
-}
-
-QString TestCertificates::caFile() const
-{
-    return file(QStringLiteral("ca.pem"));
-}
-
 QString TestCertificates::certificateFile(Server server) const
 {
-    return file(baseName(server) + QStringLiteral(".pem"));
+    return m_dir.filePath(QLatin1String(kBaseNames[server]) + QStringLiteral(".pem"));
 }
 
 QString TestCertificates::keyFile(Server server) const
 {
-    return file(baseName(server) + QStringLiteral(".key"));
+    return m_dir.filePath(QLatin1String(kBaseNames[server]) + QStringLiteral(".key"));
 }
 
 } // namespace cloudprinttest

@@ -27,15 +27,12 @@ public:
     bool ok() const { return m_error.isEmpty(); }
     QString errorString() const { return m_error; }
 
-    QString directory() const;
     // The CA certificate that clients should trust.
-    QString caFile() const;
+    QString caFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
     QString certificateFile(Server server) const;
     QString keyFile(Server server) const;
 
 private:
-    QString file(const QString &name) const;
-
     QTemporaryDir m_dir;
     QString m_error;
 };

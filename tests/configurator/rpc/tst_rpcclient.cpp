@@ -1,24 +1,59 @@
-// CloudPrintRPCClient against the reference server over real TLS: results,
-// the failure table with its log lines, malformed replies and time-outs.
+// CloudPrintRPCClient against the reference server over real TLS: the peer
+// check, results and the failure table with its log lines, malformed replies,
+// device URIs, driver description files, reply bounds and time-outs.
+#include "cloudprintaccessmanager.h"
 #include "cloudprintclient.h"
 #include "logcapture.h"
 #include "referenceserver.h"
-#include "testcertificates.h"
-#include "wire.h"
+
+#include "buildconfig.h"
 
 #include <thrift/TApplicationException.h>
 #include <thrift/protocol/TProtocolException.h>
 #include <thrift/transport/TTransportException.h>
 
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QtTest>
 
+#include <sys/stat.h>
+
+using apache::thrift::transport::AccessManager;
 using cloudprinttest::LogCapture;
 using cloudprinttest::ReferenceServer;
 using cloudprinttest::TestCertificates;
 
 namespace {
+
+// Thrift binary-protocol bytes for replies no correct server would send, as hex
+// (spaces ignored). A field is its type (02 bool, 08 i32, 0b string, 0c struct,
+// 0f list) and a 16-bit id, a list its element type and a 32-bit count, 00 ends a struct.
+QString str(const QByteArray &text)
+{
+    return QStringLiteral("%1").arg(text.size(), 8, 16, QLatin1Char('0')) + QString::fromLatin1(text.toHex());
+}
+
+// Strict message header: version word with the type (2 reply, 3 exception), name, sequence id.
+QString reply(const QByteArray &method, int type = 2)
+{
+    return QStringLiteral("800100%1").arg(type, 2, 16, QLatin1Char('0')) + str(method) + QStringLiteral("00000000");
+}
+
+QJsonObject raw(const QString &hex)
+{
+    return {{QStringLiteral("mode"), QStringLiteral("raw")}, {QStringLiteral("hex"), QString(hex).remove(QLatin1Char(' '))}};
+}
+
+// A ListPrinter reply whose printer carries an unknown field nested `depth` structs deep.
+QJsonObject nested(int depth)
+{
+    return raw(reply("ListPrinter") + QStringLiteral("0f0000 0c 00000001 0b0001") + str("deep")
+               + QStringLiteral("0c0063").repeated(depth) + QStringLiteral("00").repeated(depth + 2));
+}
+
+QJsonObject fault(const QString &mode)
+{
+    return {{QStringLiteral("mode"), mode}};
+}
 
 cloudprint::Auth auth(const QString &code = QStringLiteral("1234"))
 {
@@ -27,34 +62,32 @@ cloudprint::Auth auth(const QString &code = QStringLiteral("1234"))
     return a;
 }
 
-QString describe(const std::vector<Printer> &printers)
+QString uuid()
 {
-    QStringList parts;
-    for (const Printer &p : printers)
-        parts << QString::fromStdString(p.ID + "|" + p.ServerName);
-    return parts.join(QLatin1Char(';'));
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
 // Runs one client operation and describes what came back, so that rows of a
 // table can name the expected outcome as text.
-QString run(CloudPrintRPCClient &client, const QString &method)
+QString run(CloudPrintRPCClient &client, const QString &method, const QString &code = QStringLiteral("1234"))
 {
     try {
         if (method == QLatin1String("Connect"))
             return client.Connect() ? QStringLiteral("true") : QStringLiteral("false");
         if (method == QLatin1String("Verfiy"))
-            return client.Verfiy(auth()) ? QStringLiteral("true") : QStringLiteral("false");
+            return client.Verfiy(auth(code)) ? QStringLiteral("true") : QStringLiteral("false");
         if (method == QLatin1String("GetServerVersion"))
-            return QStringLiteral("version:") + QString::fromStdString(client.GetServerVersion(auth()));
-        if (method == QLatin1String("ListPrinter"))
-            return QStringLiteral("printers:") + describe(client.ListPrinter(auth()));
-        if (method == QLatin1String("GetPpdDrv")) {
-            cloudprint::Printer printer;
-            printer.__set_ID("p1");
-            const QString path = client.GetPpdDrv(auth(), printer, QUuid::createUuid().toString(QUuid::WithoutBraces));
-            QFile::remove(path);
-            return QStringLiteral("path:") + (path.isEmpty() ? QString() : QStringLiteral("written"));
+            return QStringLiteral("version:") + QString::fromStdString(client.GetServerVersion(auth(code)));
+        if (method == QLatin1String("ListPrinter")) {
+            QStringList printers;
+            for (const Printer &p : client.ListPrinter(auth(code)))
+                printers << QString::fromStdString(p.ID + "|" + p.ServerName);
+            return QStringLiteral("printers:") + printers.join(QLatin1Char(';'));
         }
+        cloudprint::Printer printer;
+        printer.__set_ID("first");
+        const QString path = client.GetPpdDrv(auth(code), printer, uuid());
+        return QStringLiteral("path:") + (QFile::remove(path) ? QStringLiteral("written") : QString());
     } catch (const apache::thrift::transport::TTransportException &) {
         return QStringLiteral("transport");
     } catch (const apache::thrift::TApplicationException &) {
@@ -64,33 +97,23 @@ QString run(CloudPrintRPCClient &client, const QString &method)
     } catch (const cloudprint::Exception &e) {
         return QStringLiteral("server:%1:%2").arg(e.Code).arg(QString::fromStdString(e.Description));
     }
-    return QStringLiteral("unknown method");
 }
 
-QJsonObject fault(const QString &mode)
-{
-    return QJsonObject{{QStringLiteral("mode"), mode}};
-}
+const char *const kListed = "printers:first|print-server-01;second|print-server-01";
 
-QJsonObject rawFault(const Wire &wire)
-{
-    return QJsonObject{{QStringLiteral("mode"), QStringLiteral("raw")}, {QStringLiteral("hex"), wire.hex()}};
-}
-
-// A printer struct that carries an unknown field nested `depth` structs deep.
-Wire nestedPrinterList(int depth)
-{
-    Wire w;
-    w.reply("ListPrinter").field(Wire::List, 0).byte(Wire::Struct).i32(1);
-    w.field(Wire::String, 1).str("deep");
-    for (int i = 0; i < depth; ++i)
-        w.field(Wire::Struct, 99);
-    for (int i = 0; i < depth; ++i)
-        w.stop();
-    return w.stop().stop();
-}
+// Printer IDs of the shared server and the path of the device URI each must get.
+const std::pair<const char *, const char *> kDeviceUris[] = {
+    {"192.168.1.20\\HP LaserJet", "192.168.1.20%5CHP%20LaserJet"},
+    {"10.1.2.3:9100\\Office", "10.1.2.3:9100%5COffice"},
+    {"a-b.c_d~e/f", "a-b.c_d~e/f"},
+    {"50%?#x", "50%25%3F%23x"},
+    {"Drucker Büro", "Drucker%20B%C3%BCro"},
+    {"", ""},
+};
 
 } // namespace
+
+Q_DECLARE_METATYPE(TestCertificates::Server)
 
 class TestRpcClient : public QObject
 {
@@ -98,22 +121,21 @@ class TestRpcClient : public QObject
 
 private slots:
     void initTestCase();
-    void callsReachTheServer();
-    void verfiyChecksTheCode_data();
-    void verfiyChecksTheCode();
-    void jobCountsFollowTheServer();
-    void failureTable_data();
-    void failureTable();
-    void malformedReplies_data();
-    void malformedReplies();
-    void failedCallLeavesClientUsable();
+    void serverCertificates_data();
+    void serverCertificates();
+    void nameComparison_data();
+    void nameComparison();
+    void call_data();
+    void call();
+    void deviceUris();
+    void driverFile_data();
+    void driverFile();
     void replyBoundIsPerCall();
-    void oversizedReplyIsTransportFailure();
     void noListener();
-    void stalledServerHitsReceiveTimeout();
 
 private:
     std::unique_ptr<TestCertificates> m_certs;
+    std::unique_ptr<ReferenceServer> m_server;
 };
 
 void TestRpcClient::initTestCase()
@@ -121,260 +143,274 @@ void TestRpcClient::initTestCase()
     m_certs = std::make_unique<TestCertificates>();
     QVERIFY2(m_certs->ok(), qPrintable(m_certs->errorString()));
     CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs->caFile());
+
+    m_server = std::make_unique<ReferenceServer>(*m_certs);
+    for (const auto &[id, path] : kDeviceUris)
+        m_server->addPrinter(ReferenceServer::printer(QString::fromUtf8(id), 0x400, 2));
+    m_server->addPrinter(ReferenceServer::printer(QStringLiteral("text"), 0, 0, QStringLiteral("Version 1.0\n")));
+    m_server->addPrinter(ReferenceServer::printer(QStringLiteral("nul"), 0, 0, QStringLiteral("head") + QChar(0) + QStringLiteral("tail")));
+    QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
 }
 
-void TestRpcClient::callsReachTheServer()
+void TestRpcClient::serverCertificates_data()
 {
-    ReferenceServer server(*m_certs);
-    server.setCodes({QStringLiteral("1234")});
-    server.setVersion(QStringLiteral("5.3.6"));
-    server.addPrinter(ReferenceServer::printer(QStringLiteral("first"), 0, 0, QStringLiteral("driver one")));
-    server.addPrinter(ReferenceServer::printer(QStringLiteral("second")));
+    QTest::addColumn<TestCertificates::Server>("certificate");
+    QTest::addColumn<bool>("caMissing");
+    QTest::addColumn<QStringList>("log");
+
+    const QString v2 = QStringLiteral("v2 stage");
+    const QString failed = QStringLiteral("Verfiy Exception");
+    QTest::newRow("vendor domain") << TestCertificates::VendorDomain << false << QStringList{v2};
+    QTest::newRow("vendor domain as common name only") << TestCertificates::CommonNameOnly << false << QStringList{v2};
+    QTest::newRow("another domain") << TestCertificates::OtherName << false << QStringList{v2, failed};
+    QTest::newRow("IP address first") << TestCertificates::IpAddressFirst << false
+                                      << QStringList{QStringLiteral("v3 stage"), failed};
+    QTest::newRow("embedded NUL in the name") << TestCertificates::EmbeddedNul << false << QStringList{v2, failed};
+    // Refused by the chain check before any name is looked at.
+    QTest::newRow("expired") << TestCertificates::Expired << false << QStringList{failed};
+    QTest::newRow("untrusted CA") << TestCertificates::UntrustedCa << false << QStringList{failed};
+    QTest::newRow("CA file missing") << TestCertificates::VendorDomain << true << QStringList{failed};
+}
+
+void TestRpcClient::serverCertificates()
+{
+    QFETCH(TestCertificates::Server, certificate);
+    QFETCH(bool, caMissing);
+    QFETCH(QStringList, log);
+
+    ReferenceServer server(*m_certs, certificate);
     QVERIFY2(server.start(), qPrintable(server.errorString()));
+    CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs->caFile() + (caMissing ? QStringLiteral(".missing") : QString()));
+    LogCapture capture;
+    CloudPrintRPCClient client(server.url());
+    CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs->caFile());
+    QCOMPARE(capture.texts(QtCriticalMsg).contains(QStringLiteral("CA.pem not exist")), caMissing);
+
+    QCOMPARE(client.Verfiy(cloudprint::Auth()), !log.contains(QStringLiteral("Verfiy Exception")));
+    QStringList stages;
+    for (const QString &text : capture.texts()) {
+        if (text.endsWith(QLatin1String(" stage")) || text.startsWith(QLatin1String("Verfiy Exception")))
+            stages << text.section(QLatin1Char(' '), 0, 1);
+    }
+    // The TLS layer may ask twice; the order is what counts.
+    stages.removeDuplicates();
+    QCOMPARE(stages, log);
+    QCOMPARE(capture.texts(QtWarningMsg).contains(QStringLiteral("v3 stage")), log.contains(QStringLiteral("v3 stage")));
+}
+
+void TestRpcClient::nameComparison_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("decision");
+
+    const QByteArray domain(QUORVIA_VENDOR_DOMAIN);
+    const QByteArray withNul = domain + QByteArray(1, '\0') + ".evil";
+    QTest::newRow("exact") << domain << domain.size() << int(AccessManager::ALLOW);
+    QTest::newRow("other case") << domain.toUpper() << domain.size() << int(AccessManager::DENY);
+    QTest::newRow("prefix only") << domain << domain.size() - 1 << int(AccessManager::DENY);
+    QTest::newRow("longer") << domain + ".evil" << domain.size() + 5 << int(AccessManager::DENY);
+    QTest::newRow("embedded NUL") << withNul << withNul.size() << int(AccessManager::DENY);
+    QTest::newRow("conversion failed") << QByteArray() << -1 << int(AccessManager::DENY);
+}
+
+void TestRpcClient::nameComparison()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(int, size);
+    QFETCH(int, decision);
 
     LogCapture log;
-    CloudPrintRPCClient client(server.url());
-    QCOMPARE(log.texts().value(0), QStringLiteral("server address: ") + server.url());
-    QVERIFY(client.Connect());
-    QVERIFY(client.Verfiy(auth()));
-    QCOMPARE(client.GetServerVersion(auth()), std::string("5.3.6"));
-    QVERIFY(log.contains(QStringLiteral("GetServerVersion: 5.3.6")));
-    QCOMPARE(run(client, QStringLiteral("ListPrinter")), QStringLiteral("printers:first|print-server-01;second|print-server-01"));
-    QVERIFY(!log.contains(QStringLiteral("Unknow")));
+    const char *data = size < 0 ? nullptr : name.constData();
+    QCOMPARE(int(CloudPrintAccessManager().verify(std::string("10.0.0.5"), data, size)), decision);
+    QCOMPARE(log.texts(QtInfoMsg), QStringList{QStringLiteral("v2 stage")});
 }
 
-void TestRpcClient::verfiyChecksTheCode_data()
-{
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("right code") << QStringLiteral("1234") << true;
-    QTest::newRow("wrong code") << QStringLiteral("4321") << false;
-    QTest::newRow("empty code") << QString() << false;
-    QTest::newRow("non-ASCII code travels as UTF-8") << QStringLiteral("Pässwört") << true;
-}
-
-void TestRpcClient::verfiyChecksTheCode()
-{
-    QFETCH(QString, code);
-    QFETCH(bool, accepted);
-    ReferenceServer server(*m_certs);
-    server.setCodes({QStringLiteral("1234"), QStringLiteral("Pässwört")});
-    QVERIFY2(server.start(), qPrintable(server.errorString()));
-
-    LogCapture log;
-    CloudPrintRPCClient client(server.url());
-    QCOMPARE(client.Verfiy(auth(code)), accepted);
-    // A rejected code is an answer, not a failure.
-    QVERIFY(!log.contains(QStringLiteral("Verfiy Exception")));
-}
-
-void TestRpcClient::jobCountsFollowTheServer()
-{
-    ReferenceServer server(*m_certs);
-    QJsonObject printer = ReferenceServer::printer(QStringLiteral("busy"));
-    printer.insert(QStringLiteral("cJobsSequence"), QJsonArray{0, 3, 1});
-    server.addPrinter(printer);
-    QVERIFY2(server.start(), qPrintable(server.errorString()));
-
-    CloudPrintRPCClient client(server.url());
-    QList<int> counts;
-    for (int i = 0; i < 4; ++i)
-        counts << client.ListPrinter(auth()).at(0).cJobs;
-    QCOMPARE(counts, (QList<int>{0, 3, 1, 1}));
-}
-
-void TestRpcClient::failureTable_data()
+void TestRpcClient::call_data()
 {
     QTest::addColumn<QString>("method");
     QTest::addColumn<QJsonObject>("serverFault");
-    QTest::addColumn<QString>("logLine");
     QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("logLine");
+    QTest::addColumn<QString>("code");
 
+    const auto row = [](const char *name, const char *method, const QJsonObject &serverFault, const char *outcome,
+                        const char *logLine, const QString &code = QStringLiteral("1234")) {
+        QTest::newRow(name) << method << serverFault << outcome << logLine << code;
+    };
+    const char *const server = "server:7:tray on fire";
     const QJsonObject broken = fault(QStringLiteral("closeMidReply"));
     const QJsonObject noResult = fault(QStringLiteral("noResult"));
     const QJsonObject declared{{QStringLiteral("mode"), QStringLiteral("exception")},
                                {QStringLiteral("code"), 7},
                                {QStringLiteral("description"), QStringLiteral("tray on fire")}};
 
-    QTest::newRow("Verfiy transport") << "Verfiy" << broken << "Verfiy Exception" << "false";
-    QTest::newRow("Verfiy application") << "Verfiy" << noResult
-                                        << "TApplicationException Verfiy failed: unknown result" << "false";
-    QTest::newRow("Verfiy declared") << "Verfiy" << declared << "Unknow Exception" << "false";
+    row("Connect", "Connect", {}, "true", "");
+    row("Verfiy", "Verfiy", {}, "true", "");
+    row("Verfiy: a wrong code is an answer, not a failure", "Verfiy", {}, "false", "", QStringLiteral("4321"));
+    row("Verfiy: the code travels as UTF-8", "Verfiy", {}, "true", "", QStringLiteral("Pässwört"));
+    row("GetServerVersion", "GetServerVersion", {}, "version:5.3.6", "");
+    row("ListPrinter in the server's order", "ListPrinter", {}, kListed, "");
+    row("GetPpdDrv", "GetPpdDrv", {}, "path:written", "");
 
-    QTest::newRow("GetServerVersion transport") << "GetServerVersion" << broken << "TTransportException"
-                                                << "version:";
-    QTest::newRow("GetServerVersion application")
-        << "GetServerVersion" << noResult << "TApplicationException GetServerVersion failed: unknown result"
-        << "version:";
-    QTest::newRow("GetServerVersion declared") << "GetServerVersion" << declared << "Unknow Exception"
-                                               << "version:";
+    row("Verfiy transport", "Verfiy", broken, "false", "Verfiy Exception");
+    row("Verfiy application", "Verfiy", noResult, "false", "TApplicationException Verfiy failed: unknown result");
+    row("Verfiy declared", "Verfiy", declared, "false", "Unknow Exception");
+    row("Verfiy stalled past the receive time-out", "Verfiy", fault(QStringLiteral("stall")), "false",
+        "Verfiy Exception");
+    row("GetServerVersion transport", "GetServerVersion", broken, "version:", "TTransportException");
+    row("GetServerVersion application", "GetServerVersion", noResult, "version:",
+        "TApplicationException GetServerVersion failed: unknown result");
+    row("GetServerVersion declared", "GetServerVersion", declared, "version:", "Unknow Exception");
+    row("ListPrinter transport", "ListPrinter", broken, "transport", "TTransportException");
+    row("ListPrinter application", "ListPrinter", noResult, "application",
+        "TApplicationException ListPrinter failed: unknown result");
+    row("ListPrinter declared, passed on unchanged", "ListPrinter", declared, server, "Unknow Exception");
+    row("GetPpdDrv transport", "GetPpdDrv", broken, "transport", "TTransportException");
+    row("GetPpdDrv application", "GetPpdDrv", noResult, "application",
+        "TApplicationException GetPpdDrv failed: unknown result");
+    row("GetPpdDrv declared", "GetPpdDrv", declared, server, "Unknow Exception");
 
-    QTest::newRow("ListPrinter transport") << "ListPrinter" << broken << "TTransportException" << "transport";
-    QTest::newRow("ListPrinter application") << "ListPrinter" << noResult
-                                             << "TApplicationException ListPrinter failed: unknown result"
-                                             << "application";
-    QTest::newRow("ListPrinter declared, passed on unchanged")
-        << "ListPrinter" << declared << "Unknow Exception" << "server:7:tray on fire";
-
-    QTest::newRow("GetPpdDrv transport") << "GetPpdDrv" << broken << "TTransportException" << "transport";
-    QTest::newRow("GetPpdDrv application") << "GetPpdDrv" << noResult
-                                           << "TApplicationException GetPpdDrv failed: unknown result"
-                                           << "application";
-    QTest::newRow("GetPpdDrv declared") << "GetPpdDrv" << declared << "Unknow Exception"
-                                        << "server:7:tray on fire";
+    const QString list = reply("ListPrinter") + QStringLiteral("0f0000");
+    const char *const oversized = "TTransportException MaxMessageSize reached";
+    row("huge string length", "GetServerVersion", raw(reply("GetServerVersion") + QStringLiteral("0b0000 7ffffff0")),
+        "version:", oversized);
+    row("huge method name", "Verfiy", raw(QStringLiteral("80010002 7ffffff0")), "false",
+        "Verfiy Exception MaxMessageSize reached");
+    row("huge list count", "ListPrinter", raw(list + QStringLiteral("0c 7ffffff0")), "transport", oversized);
+    row("list count within the byte bound, beyond any sane record count", "ListPrinter",
+        raw(list + QStringLiteral("0c 02faf080")), "transport", oversized);
+    row("list of another type", "ListPrinter", raw(list + QStringLiteral("08 00000001 00000005 00")), "protocol",
+        "Unknow Exception");
+    row("nesting past 64 levels", "ListPrinter", nested(70), "protocol", "Unknow Exception");
+    row("nesting within the limit", "ListPrinter", nested(50), "printers:deep|", "");
+    row("unknown fields skipped", "ListPrinter",
+        raw(reply("ListPrinter") + QStringLiteral("0b0007") + str("extra") + QStringLiteral("0f0000 0c 00000001 0b0032")
+            + str("extra") + QStringLiteral("0f0033 08 00000002 00000001 00000002 0b0001") + str("p1")
+            + QStringLiteral("00 00")),
+        "printers:p1|", "");
+    row("printer omits fields", "ListPrinter",
+        raw(list + QStringLiteral("0c 00000002 00 0b0002") + str("only server") + QStringLiteral("00 00")),
+        "printers:|;|only server", "");
+    row("success of the wrong type is a missing result", "ListPrinter",
+        raw(reply("ListPrinter") + QStringLiteral("080000 00000001 00")), "application",
+        "TApplicationException ListPrinter failed: unknown result");
+    // Trailing bytes of a broken reply must not leak into the next call.
+    row("exception-type reply", "ListPrinter",
+        raw(reply("ListPrinter", 3) + QStringLiteral("0b0001") + str("server broke")
+            + QStringLiteral("080002 00000006 00") + QStringLiteral("7a").repeated(40)),
+        "application", "TApplicationException server broke");
+    row("old unversioned header", "Verfiy", raw(str("Verfiy") + QStringLiteral("02 00000000 020000 01 00")), "true",
+        "");
 }
 
-void TestRpcClient::failureTable()
+void TestRpcClient::call()
 {
     QFETCH(QString, method);
     QFETCH(QJsonObject, serverFault);
-    QFETCH(QString, logLine);
     QFETCH(QString, outcome);
+    QFETCH(QString, logLine);
+    QFETCH(QString, code);
 
     ReferenceServer server(*m_certs);
-    server.addPrinter(ReferenceServer::printer(QStringLiteral("p1")));
-    server.setDefaultDriver(QStringLiteral("driver"));
-    server.setFault(method, serverFault);
+    server.setCodes({QStringLiteral("1234"), QStringLiteral("Pässwört")});
+    server.addPrinter(ReferenceServer::printer(QStringLiteral("first"), 0, 0, QStringLiteral("driver one")));
+    server.addPrinter(ReferenceServer::printer(QStringLiteral("second")));
+    serverFault.insert(QStringLiteral("count"), 1);
+    if (serverFault.contains(QStringLiteral("mode")))
+        server.setFault(method, serverFault);
     QVERIFY2(server.start(), qPrintable(server.errorString()));
 
     LogCapture log;
+    CloudPrintRPCClient::setReceiveTimeoutForTesting(2000);
     CloudPrintRPCClient client(server.url());
-    QCOMPARE(run(client, method), outcome);
-    const int at = log.indexOf(logLine);
-    QVERIFY2(at >= 0, qPrintable(log.texts().join(QLatin1Char('\n'))));
-    QCOMPARE(log.entries().at(at).type, QtWarningMsg);
+    CloudPrintRPCClient::setReceiveTimeoutForTesting(60000);
+    QCOMPARE(run(client, method, code), outcome);
+    const QStringList warnings = log.texts(QtWarningMsg);
+    QVERIFY2(logLine.isEmpty() ? warnings.isEmpty() : warnings.size() == 1 && warnings.at(0).startsWith(logLine),
+             qPrintable(warnings.join(QLatin1Char('\n'))));
+    QCOMPARE(log.texts().value(0), QStringLiteral("server address: ") + server.url());
+    QCOMPARE(log.texts(QtDebugMsg).contains(QStringLiteral("GetServerVersion: 5.3.6")), outcome == QLatin1String("version:5.3.6"));
+
+    // The fault hit one call only: the same object serves the next one.
+    const QHash<QString, QString> normal{{QStringLiteral("Verfiy"), QStringLiteral("true")},
+                                         {QStringLiteral("GetServerVersion"), QStringLiteral("version:5.3.6")},
+                                         {QStringLiteral("ListPrinter"), QString::fromLatin1(kListed)},
+                                         {QStringLiteral("GetPpdDrv"), QStringLiteral("path:written")}};
+    if (serverFault.contains(QStringLiteral("mode")))
+        QCOMPARE(run(client, method), normal.value(method));
 }
 
-void TestRpcClient::malformedReplies_data()
+void TestRpcClient::deviceUris()
 {
-    QTest::addColumn<QString>("method");
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QString>("logLine");
-    QTest::addColumn<QString>("outcome");
-
-    QTest::newRow("truncated") << "Verfiy" << Wire().reply("Verfiy").field(Wire::Bool, 0).bytes()
-                               << "Verfiy Exception" << "false";
-    QTest::newRow("truncated list") << "ListPrinter"
-                                    << Wire().reply("ListPrinter").field(Wire::List, 0).byte(Wire::Struct).i32(3)
-                                           .field(Wire::String, 1).str("p1").stop().bytes()
-                                    << "TTransportException" << "transport";
-    QTest::newRow("negative string length")
-        << "GetServerVersion" << Wire().reply("GetServerVersion").field(Wire::String, 0).i32(-1).bytes()
-        << "Unknow Exception" << "version:";
-    QTest::newRow("huge string length")
-        << "GetServerVersion" << Wire().reply("GetServerVersion").field(Wire::String, 0).i32(0x7ffffff0).bytes()
-        << "TTransportException MaxMessageSize reached" << "version:";
-    QTest::newRow("huge method name") << "Verfiy" << Wire().i32(0x80010002u).i32(0x7ffffff0).bytes()
-                                      << "Verfiy Exception MaxMessageSize reached" << "false";
-    QTest::newRow("huge list count")
-        << "ListPrinter" << Wire().reply("ListPrinter").field(Wire::List, 0).byte(Wire::Struct).i32(0x7ffffff0).bytes()
-        << "TTransportException MaxMessageSize reached" << "transport";
-    QTest::newRow("list count within the byte bound, beyond any sane record count")
-        << "ListPrinter" << Wire().reply("ListPrinter").field(Wire::List, 0).byte(Wire::Struct).i32(50000000).bytes()
-        << "TTransportException MaxMessageSize reached" << "transport";
-    QTest::newRow("negative list count")
-        << "ListPrinter" << Wire().reply("ListPrinter").field(Wire::List, 0).byte(Wire::Struct).i32(-5).bytes()
-        << "Unknow Exception" << "protocol";
-    QTest::newRow("nesting past 64 levels") << "ListPrinter" << nestedPrinterList(70).bytes() << "Unknow Exception"
-                                            << "protocol";
-    QTest::newRow("nesting within the limit") << "ListPrinter" << nestedPrinterList(50).bytes() << QString()
-                                              << "printers:deep|";
-    QTest::newRow("wrong field type skipped")
-        << "ListPrinter"
-        << Wire().reply("ListPrinter").field(Wire::List, 0).byte(Wire::Struct).i32(1)
-               .field(Wire::I32, 1).i32(5).field(Wire::String, 2).str("srv").stop().stop().bytes()
-        << QString() << "printers:|srv";
-    QTest::newRow("unknown fields skipped")
-        << "ListPrinter"
-        << Wire().reply("ListPrinter").field(Wire::List, 0).byte(Wire::Struct).i32(1)
-               .field(Wire::String, 50).str("extra").field(Wire::List, 51).byte(Wire::I32).i32(2).i32(1).i32(2)
-               .field(Wire::String, 1).str("p1").stop().stop().bytes()
-        << QString() << "printers:p1|";
-    QTest::newRow("printer omits fields")
-        << "ListPrinter"
-        << Wire().reply("ListPrinter").field(Wire::List, 0).byte(Wire::Struct).i32(2)
-               .stop().field(Wire::String, 2).str("only server").stop().stop().bytes()
-        << QString() << "printers:|;|only server";
-    QTest::newRow("exception-type reply")
-        << "Verfiy"
-        << Wire().reply("Verfiy", Wire::Exception).field(Wire::String, 1).str("server broke")
-               .field(Wire::I32, 2).i32(6).stop().bytes()
-        << "TApplicationException server broke" << "false";
-    QTest::newRow("success of the wrong type is a missing result")
-        << "Verfiy" << Wire().reply("Verfiy").field(Wire::I32, 0).i32(1).stop().bytes()
-        << "TApplicationException Verfiy failed: unknown result" << "false";
-    QTest::newRow("old unversioned header")
-        << "Verfiy" << Wire().oldReply("Verfiy").field(Wire::Bool, 0).byte(1).stop().bytes() << QString() << "true";
-    QTest::newRow("bad version") << "Verfiy"
-                                 << Wire().i32(0x80020002u).str("Verfiy").i32(0).field(Wire::Bool, 0).byte(1)
-                                        .stop().bytes()
-                                 << "Unknow Exception" << "false";
+    QStringList expected;
+    for (const auto &[id, path] : kDeviceUris)
+        expected << QString::fromUtf8(id) + QStringLiteral(" 2 ") + m_server->url() + QLatin1Char('/') + QLatin1String(path);
+    QStringList actual;
+    for (const Printer &p : CloudPrintRPCClient(m_server->url()).ListPrinter(auth()))
+        actual << QString::fromStdString(p.ID + " " + std::to_string(p.cJobs) + " " + p.Addr);
+    QCOMPARE(actual.mid(0, expected.size()), expected);
 }
 
-void TestRpcClient::malformedReplies()
+void TestRpcClient::driverFile_data()
 {
-    QFETCH(QString, method);
-    QFETCH(QByteArray, reply);
-    QFETCH(QString, logLine);
-    QFETCH(QString, outcome);
+    QTest::addColumn<QString>("printer");
+    QTest::addColumn<QString>("planted");
+    QTest::addColumn<QByteArray>("written");
 
-    Wire wire;
-    wire.raw(reply);
-    ReferenceServer server(*m_certs);
-    server.setFault(method, rawFault(wire));
-    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    QTest::newRow("text") << "text" << QString() << QByteArray("Version 1.0\n");
+    QTest::newRow("cut at the first NUL") << "nul" << QString() << QByteArray("head");
+    QTest::newRow("empty text writes no file") << "no driver" << QString() << QByteArray();
+    // Someone else's file or link at the path is left alone and not used.
+    QTest::newRow("file there") << "text" << "file" << QByteArray();
+    QTest::newRow("link there") << "text" << "link" << QByteArray();
+    QTest::newRow("name leaving /tmp") << "text" << "no-such-dir/" << QByteArray();
+}
+
+void TestRpcClient::driverFile()
+{
+    QFETCH(QString, printer);
+    QFETCH(QString, planted);
+    QFETCH(QByteArray, written);
+
+    const QString name = (planted.endsWith(QLatin1Char('/')) ? planted : QString()) + uuid();
+    const QString path = QStringLiteral("/tmp/") + name + QStringLiteral(".drv");
+    QFile file(path);
+    if (planted == QLatin1String("file"))
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("planted") == 7);
+    file.close();
+    if (planted == QLatin1String("link"))
+        QVERIFY(QFile::link(path + QStringLiteral(".target"), path));
 
     LogCapture log;
-    CloudPrintRPCClient client(server.url());
-    QCOMPARE(run(client, method), outcome);
-    if (logLine.isEmpty())
-        QVERIFY2(log.indexOf(QStringLiteral("T")) < 0 && !log.contains(QStringLiteral("Unknow")),
-                 qPrintable(log.texts().join(QLatin1Char('\n'))));
-    else
-        QVERIFY2(log.contains(logLine), qPrintable(log.texts().join(QLatin1Char('\n'))));
-}
-
-void TestRpcClient::failedCallLeavesClientUsable()
-{
-    // The broken reply carries trailing bytes that must not leak into the next call.
-    Wire wire;
-    wire.reply("Verfiy", Wire::Exception).field(Wire::String, 1).str("once").stop().raw(QByteArray(40, 'z'));
-    QJsonObject once = rawFault(wire);
-    once.insert(QStringLiteral("count"), 1);
-
-    ReferenceServer server(*m_certs);
-    server.setFault(QStringLiteral("Verfiy"), once);
-    QVERIFY2(server.start(), qPrintable(server.errorString()));
-
-    CloudPrintRPCClient client(server.url());
-    QVERIFY(!client.Verfiy(auth()));
-    QVERIFY(client.Verfiy(auth()));
-    QVERIFY(client.Verfiy(auth()));
+    cloudprint::Printer record;
+    record.__set_ID(printer.toStdString());
+    QCOMPARE(CloudPrintRPCClient(m_server->url()).GetPpdDrv(auth(), record, name), written.isEmpty() ? QString() : path);
+    QVERIFY(!QFile::exists(path + QStringLiteral(".target")));
+    QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(),
+             planted == QLatin1String("file") ? QByteArray("planted") : written);
+    struct stat info;
+    QVERIFY(written.isEmpty() || (::stat(QFile::encodeName(path).constData(), &info) == 0 && (info.st_mode & 07777) == 0600));
+    QVERIFY(written.isEmpty() || log.texts(QtInfoMsg).contains(QStringLiteral("create temp ppd driver file: ") + path));
+    file.remove();
 }
 
 void TestRpcClient::replyBoundIsPerCall()
 {
-    // Three replies of ~24 MiB each: together past the 64 MiB bound, each well below it.
+    // Three replies of ~24 MiB: together past the 64 MiB bound, each well below it.
     ReferenceServer server(*m_certs);
     server.generatePrinters(24, 1024 * 1024);
     QVERIFY2(server.start(), qPrintable(server.errorString()));
-
     CloudPrintRPCClient client(server.url());
     for (int i = 0; i < 3; ++i)
         QCOMPARE(client.ListPrinter(auth()).size(), size_t(24));
-}
 
-void TestRpcClient::oversizedReplyIsTransportFailure()
-{
-    ReferenceServer server(*m_certs);
     server.generatePrinters(17, 4 * 1024 * 1024);
     QVERIFY2(server.start(), qPrintable(server.errorString()));
-
     LogCapture log;
-    CloudPrintRPCClient client(server.url());
-    QCOMPARE(run(client, QStringLiteral("ListPrinter")), QStringLiteral("transport"));
-    QVERIFY(log.contains(QStringLiteral("TTransportException MaxMessageSize reached")));
-    QVERIFY(client.Verfiy(auth()));
+    CloudPrintRPCClient oversized(server.url());
+    QCOMPARE(run(oversized, QStringLiteral("ListPrinter")), QStringLiteral("transport"));
+    QCOMPARE(log.texts(QtWarningMsg), QStringList{QStringLiteral("TTransportException MaxMessageSize reached")});
 }
 
 void TestRpcClient::noListener()
@@ -386,32 +422,8 @@ void TestRpcClient::noListener()
 
     LogCapture log;
     CloudPrintRPCClient client(QStringLiteral("tqp://127.0.0.1:%1").arg(port));
-    QElapsedTimer timer;
-    timer.start();
     QVERIFY(!client.Connect());
-    QVERIFY(timer.elapsed() < 6000);
-    QVERIFY(log.contains(QStringLiteral("Connect Exception")));
-    QVERIFY(!client.Verfiy(auth()));
-    QVERIFY(log.contains(QStringLiteral("Verfiy Exception")));
-}
-
-void TestRpcClient::stalledServerHitsReceiveTimeout()
-{
-    ReferenceServer server(*m_certs);
-    server.setFault(QStringLiteral("Verfiy"), fault(QStringLiteral("stall")));
-    QVERIFY2(server.start(), qPrintable(server.errorString()));
-
-    CloudPrintRPCClient::setReceiveTimeoutForTesting(400);
-    CloudPrintRPCClient client(server.url());
-    CloudPrintRPCClient::setReceiveTimeoutForTesting(60000);
-
-    LogCapture log;
-    QElapsedTimer timer;
-    timer.start();
-    QVERIFY(!client.Verfiy(auth()));
-    const qint64 elapsed = timer.elapsed();
-    QVERIFY2(elapsed >= 350 && elapsed < 5000, qPrintable(QString::number(elapsed)));
-    QVERIFY(log.contains(QStringLiteral("Verfiy Exception")));
+    QVERIFY(!log.texts(QtWarningMsg).filter(QStringLiteral("Connect Exception")).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestRpcClient)
