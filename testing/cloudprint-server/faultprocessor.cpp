@@ -138,6 +138,7 @@ bool FaultProcessor::sendFixedList(TProtocol *in, TProtocol *out, int32_t seqid)
     args.read(in);
     endCall(in);
     const bool accepted = iface_->Verfiy(args.auth);
-    reply(out, "ListPrinter", seqid, accepted ? m_fixedList : resultStruct(exception(401, "authorization code rejected")));
+    reply(out, "ListPrinter", seqid,
+          accepted ? m_fixedList : resultStruct(exception(401, "authorization code rejected")));
     return true;
 }

@@ -54,7 +54,6 @@ private:
     bool fail(const QString &error);
 
     QJsonObject m_config;
-    QString m_certificateError;
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;

@@ -41,8 +41,10 @@ void TestWidgets::dialogExecReturnsClickedIndex_data()
     QTest::addColumn<DialogAction>("action");
     QTest::addColumn<int>("expected");
 
-    QTest::newRow("first button") << DialogAction([](toolkit::Dialog &d) { QTest::mouseClick(d.button(0), Qt::LeftButton); }) << 0;
-    QTest::newRow("return presses the default") << DialogAction([](toolkit::Dialog &d) { QTest::keyClick(&d, Qt::Key_Return); }) << 1;
+    QTest::newRow("first button")
+        << DialogAction([](toolkit::Dialog &d) { QTest::mouseClick(d.button(0), Qt::LeftButton); }) << 0;
+    QTest::newRow("return presses the default")
+        << DialogAction([](toolkit::Dialog &d) { QTest::keyClick(&d, Qt::Key_Return); }) << 1;
     QTest::newRow("escape") << DialogAction([](toolkit::Dialog &d) { QTest::keyClick(&d, Qt::Key_Escape); }) << -1;
     QTest::newRow("window closed") << DialogAction([](toolkit::Dialog &d) { d.close(); }) << -1;
 }

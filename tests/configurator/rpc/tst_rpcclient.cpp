@@ -40,7 +40,8 @@ QString reply(const QByteArray &method, int type = 2)
 
 QJsonObject raw(const QString &hex)
 {
-    return {{QStringLiteral("mode"), QStringLiteral("raw")}, {QStringLiteral("hex"), QString(hex).remove(QLatin1Char(' '))}};
+    return {{QStringLiteral("mode"), QStringLiteral("raw")},
+            {QStringLiteral("hex"), QString(hex).remove(QLatin1Char(' '))}};
 }
 
 // A ListPrinter reply whose printer carries an unknown field nested `depth` structs deep.
@@ -127,6 +128,8 @@ private slots:
     void nameComparison();
     void call_data();
     void call();
+    void status_data();
+    void status();
     void deviceUris();
     void driverFile_data();
     void driverFile();
@@ -148,7 +151,8 @@ void TestRpcClient::initTestCase()
     for (const auto &[id, path] : kDeviceUris)
         m_server->addPrinter(ReferenceServer::printer(QString::fromUtf8(id), 0x400, 2));
     m_server->addPrinter(ReferenceServer::printer(QStringLiteral("text"), 0, 0, QStringLiteral("Version 1.0\n")));
-    m_server->addPrinter(ReferenceServer::printer(QStringLiteral("nul"), 0, 0, QStringLiteral("head") + QChar(0) + QStringLiteral("tail")));
+    const QString withNul = QStringLiteral("head") + QChar(0) + QStringLiteral("tail");
+    m_server->addPrinter(ReferenceServer::printer(QStringLiteral("nul"), 0, 0, withNul));
     QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
 }
 
@@ -180,7 +184,7 @@ void TestRpcClient::serverCertificates()
 
     ReferenceServer server(*m_certs, certificate);
     QVERIFY2(server.start(), qPrintable(server.errorString()));
-    CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs->caFile() + (caMissing ? QStringLiteral(".missing") : QString()));
+    CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs->caFile() + QLatin1String(caMissing ? ".missing" : ""));
     LogCapture capture;
     CloudPrintRPCClient client(server.url());
     CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs->caFile());
@@ -195,7 +199,8 @@ void TestRpcClient::serverCertificates()
     // The TLS layer may ask twice; the order is what counts.
     stages.removeDuplicates();
     QCOMPARE(stages, log);
-    QCOMPARE(capture.texts(QtWarningMsg).contains(QStringLiteral("v3 stage")), log.contains(QStringLiteral("v3 stage")));
+    const QString v3 = QStringLiteral("v3 stage");
+    QCOMPARE(capture.texts(QtWarningMsg).contains(v3), log.contains(v3));
 }
 
 void TestRpcClient::nameComparison_data()
@@ -330,7 +335,8 @@ void TestRpcClient::call()
     QVERIFY2(logLine.isEmpty() ? warnings.isEmpty() : warnings.size() == 1 && warnings.at(0).startsWith(logLine),
              qPrintable(warnings.join(QLatin1Char('\n'))));
     QCOMPARE(log.texts().value(0), QStringLiteral("server address: ") + server.url());
-    QCOMPARE(log.texts(QtDebugMsg).contains(QStringLiteral("GetServerVersion: 5.3.6")), outcome == QLatin1String("version:5.3.6"));
+    QCOMPARE(log.texts(QtDebugMsg).contains(QStringLiteral("GetServerVersion: 5.3.6")),
+             outcome == QLatin1String("version:5.3.6"));
 
     // The fault hit one call only: the same object serves the next one.
     const QHash<QString, QString> normal{{QStringLiteral("Verfiy"), QStringLiteral("true")},
@@ -341,11 +347,39 @@ void TestRpcClient::call()
         QCOMPARE(run(client, method), normal.value(method));
 }
 
+void TestRpcClient::status_data()
+{
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("level");
+
+    QTest::newRow("no flag") << 0 << "Printer is idle" << int(Printer::Idle);
+    QTest::newRow("paused and error: lowest decides") << 0x3 << "Paused" << int(Printer::Error);
+    QTest::newRow("idle bit 2 before busy bit 9") << 0x204 << "Printer is idle" << int(Printer::Idle);
+    QTest::newRow("busy before toner low") << 0x20200 << "Processing" << int(Printer::Busy);
+    QTest::newRow("processing 0x4000") << 0x4000 << "Processing" << int(Printer::Busy);
+    QTest::newRow("power save") << 0x1000000 << "Printer is idle" << int(Printer::Idle);
+    QTest::newRow("driver update alone") << 0x4000000 << "Need update driver" << int(Printer::Error);
+    QTest::newRow("bits above the table only") << int(0x88000000) << "Printer is idle" << int(Printer::Idle);
+}
+
+void TestRpcClient::status()
+{
+    QFETCH(int, flags);
+    QFETCH(QString, text);
+    QFETCH(int, level);
+    Printer printer;
+    printer.__set_Status(flags);
+    QCOMPARE(printer.statusText(), text);
+    QCOMPARE(int(printer.statusLevel()), level);
+}
+
 void TestRpcClient::deviceUris()
 {
     QStringList expected;
     for (const auto &[id, path] : kDeviceUris)
-        expected << QString::fromUtf8(id) + QStringLiteral(" 2 ") + m_server->url() + QLatin1Char('/') + QLatin1String(path);
+        expected << QString::fromUtf8(id) + QStringLiteral(" 2 ") + m_server->url() + QLatin1Char('/')
+                + QLatin1String(path);
     QStringList actual;
     for (const Printer &p : CloudPrintRPCClient(m_server->url()).ListPrinter(auth()))
         actual << QString::fromStdString(p.ID + " " + std::to_string(p.cJobs) + " " + p.Addr);
@@ -385,12 +419,14 @@ void TestRpcClient::driverFile()
     LogCapture log;
     cloudprint::Printer record;
     record.__set_ID(printer.toStdString());
-    QCOMPARE(CloudPrintRPCClient(m_server->url()).GetPpdDrv(auth(), record, name), written.isEmpty() ? QString() : path);
+    QCOMPARE(CloudPrintRPCClient(m_server->url()).GetPpdDrv(auth(), record, name),
+             written.isEmpty() ? QString() : path);
     QVERIFY(!QFile::exists(path + QStringLiteral(".target")));
     QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(),
              planted == QLatin1String("file") ? QByteArray("planted") : written);
     struct stat info;
-    QVERIFY(written.isEmpty() || (::stat(QFile::encodeName(path).constData(), &info) == 0 && (info.st_mode & 07777) == 0600));
+    QVERIFY(written.isEmpty()
+            || (::stat(QFile::encodeName(path).constData(), &info) == 0 && (info.st_mode & 07777) == 0600));
     QVERIFY(written.isEmpty() || log.texts(QtInfoMsg).contains(QStringLiteral("create temp ppd driver file: ") + path));
     file.remove();
 }
