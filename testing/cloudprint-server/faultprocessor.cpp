@@ -126,7 +126,7 @@ bool FaultProcessor::dispatchCall(TProtocol *in, TProtocol *out, const std::stri
     case Fault::Exception:
         reply(out, name, seqid, resultStruct(exception(fault->code, fault->description)));
         return true;
-    default:
+    default: // NoResult
         reply(out, name, seqid, resultStruct(std::nullopt));
         return true;
     }
