@@ -96,8 +96,10 @@ bool writeWhole(int fd, const char *data, size_t size)
 }
 
 // Reads a ListPrinter reply straight into the configurator's records, in the
-// same steps as the generated receive, so the list is not held twice.
-void receivePrinters(TProtocol *in, std::vector<Printer> &printers)
+// same steps as the generated receive, so the list is not held twice. Each
+// record is handed to complete() while it is still in the cache.
+template<typename Complete>
+void receivePrinters(TProtocol *in, std::vector<Printer> &printers, Complete complete)
 {
     std::string name;
     TMessageType type;
@@ -143,6 +145,7 @@ void receivePrinters(TProtocol *in, std::vector<Printer> &printers)
                 for (uint32_t i = 0; i < count; ++i) {
                     printers.emplace_back();
                     printers.back().read(in);
+                    complete(printers.back());
                 }
                 in->readListEnd();
                 haveList = true;
@@ -227,6 +230,10 @@ struct CloudPrintRPCClient::Private
     std::shared_ptr<TSSLSocket> socket;
     QString host;
     int port = 0;
+    // Device URIs are "tqp://host:port/ID", percent-encoded except for the
+    // unreserved characters, ':' and '/'. Encoding works byte by byte, so the
+    // common prefix is encoded once. The port is the one actually used.
+    QByteArray uriPrefix;
 
     void close() noexcept;
 
@@ -323,6 +330,8 @@ CloudPrintRPCClient::CloudPrintRPCClient(const QString &address, QObject *parent
 
     d->host = d->url->host(QUrl::FullyDecoded);
     d->port = d->url->port(printerport::GetCloudPrintPort());
+    d->uriPrefix = QUrl::toPercentEncoding(QStringLiteral("tqp://%1:%2/").arg(d->host).arg(d->port),
+                                           QByteArrayLiteral(":/"));
     d->socket = factory->createSocket(d->host.toUtf8().toStdString(), d->port);
     d->socket->setConnTimeout(kConnectTimeoutMs);
     d->socket->setRecvTimeout(g_receiveTimeoutMs);
@@ -379,18 +388,11 @@ std::vector<Printer> CloudPrintRPCClient::ListPrinter(const cloudprint::Auth &au
     std::vector<Printer> printers;
     d->passing([&] {
         d->client->send_ListPrinter(auth);
-        receivePrinters(d->protocol.get(), printers);
+        receivePrinters(d->protocol.get(), printers, [this](Printer &printer) {
+            printer.Addr = deviceUri(d->uriPrefix, printer.ID);
+            printer.__isset.Addr = true;
+        });
     });
-
-    // The device URI is "tqp://host:port/ID", percent-encoded except for the
-    // unreserved characters, ':' and '/'. Encoding works byte by byte, so the
-    // common prefix is encoded once. The port is the one actually used.
-    const QByteArray prefix = QUrl::toPercentEncoding(QStringLiteral("tqp://%1:%2/").arg(d->host).arg(d->port),
-                                                      QByteArrayLiteral(":/"));
-    for (Printer &printer : printers) {
-        printer.Addr = deviceUri(prefix, printer.ID);
-        printer.__isset.Addr = true;
-    }
     return printers;
 }
 

@@ -5,9 +5,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 using apache::thrift::TConfiguration;
-using apache::thrift::protocol::TBinaryProtocol;
+using apache::thrift::protocol::TBinaryProtocolT;
 using apache::thrift::protocol::TMessageType;
 using apache::thrift::protocol::TProtocolException;
 using apache::thrift::protocol::TType;
@@ -60,18 +61,38 @@ void ReplyTransport::requireBudget(long bytes) const
 
 uint32_t ReplyTransport::readSlow(uint8_t *buf, uint32_t len)
 {
-    const bool refill = rBase_ == rBound_;
-    const uint32_t got = TBufferedTransport::readSlow(buf, len);
-    // A refill either filled our buffer or, for a large read, the caller's.
-    const long fetched = !refill ? 0 : (rBound_ > rBuf_.get() ? rBound_ - rBuf_.get() : got);
+    // Hand out what is buffered first: the peer may have sent nothing more.
+    const auto have = static_cast<uint32_t>(rBound_ - rBase_);
+    if (have > 0) {
+        std::memcpy(buf, rBase_, have);
+        setReadBuffer(rBuf_.get(), 0);
+        return have;
+    }
+    // A read as large as the buffer goes straight to the caller's memory
+    // rather than through the buffer in buffer-sized pieces.
+    if (len >= rBufSize_) {
+        const uint32_t got = transport_->read(buf, len);
+        account(got);
+        return got;
+    }
+    const uint32_t got = transport_->read(rBuf_.get(), rBufSize_);
+    setReadBuffer(rBuf_.get(), got);
+    account(got);
+    const uint32_t give = std::min(len, got);
+    std::memcpy(buf, rBase_, give);
+    rBase_ += give;
+    return give;
+}
+
+void ReplyTransport::account(uint32_t fetched)
+{
     m_received += fetched;
     if (m_received > m_limit)
         throwOversized();
-    return got;
 }
 
 ReplyProtocol::ReplyProtocol(std::shared_ptr<ReplyTransport> transport)
-    : TBinaryProtocol(transport, 0, 0, /*strict_read=*/false, /*strict_write=*/true)
+    : TBinaryProtocolT(transport, 0, 0, /*strict_read=*/false, /*strict_write=*/true)
     , m_transport(transport.get())
 {
 }
@@ -91,38 +112,38 @@ void ReplyProtocol::requireElements(uint32_t count, int elementSize) const
 uint32_t ReplyProtocol::readMessageBegin_virt(std::string &name, TMessageType &messageType, int32_t &seqid)
 {
     limitStrings();
-    return boundedRead([&] { return TBinaryProtocol::readMessageBegin_virt(name, messageType, seqid); });
+    return boundedRead([&] { return TBinaryProtocolT::readMessageBegin_virt(name, messageType, seqid); });
 }
 
 uint32_t ReplyProtocol::readString_virt(std::string &str)
 {
     limitStrings();
-    return boundedRead([&] { return TBinaryProtocol::readString_virt(str); });
+    return boundedRead([&] { return TBinaryProtocolT::readString_virt(str); });
 }
 
 uint32_t ReplyProtocol::readBinary_virt(std::string &str)
 {
     limitStrings();
-    return boundedRead([&] { return TBinaryProtocol::readBinary_virt(str); });
+    return boundedRead([&] { return TBinaryProtocolT::readBinary_virt(str); });
 }
 
 uint32_t ReplyProtocol::readListBegin_virt(TType &elemType, uint32_t &size)
 {
-    const uint32_t read = TBinaryProtocol::readListBegin_virt(elemType, size);
+    const uint32_t read = TBinaryProtocolT::readListBegin_virt(elemType, size);
     requireElements(size, getMinSerializedSize(elemType));
     return read;
 }
 
 uint32_t ReplyProtocol::readSetBegin_virt(TType &elemType, uint32_t &size)
 {
-    const uint32_t read = TBinaryProtocol::readSetBegin_virt(elemType, size);
+    const uint32_t read = TBinaryProtocolT::readSetBegin_virt(elemType, size);
     requireElements(size, getMinSerializedSize(elemType));
     return read;
 }
 
 uint32_t ReplyProtocol::readMapBegin_virt(TType &keyType, TType &valType, uint32_t &size)
 {
-    const uint32_t read = TBinaryProtocol::readMapBegin_virt(keyType, valType, size);
+    const uint32_t read = TBinaryProtocolT::readMapBegin_virt(keyType, valType, size);
     requireElements(size, getMinSerializedSize(keyType) + getMinSerializedSize(valType));
     return read;
 }
