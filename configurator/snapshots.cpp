@@ -9,8 +9,11 @@
 #include "application.h"
 #include "config.h"
 #include "configdialog.h"
+#include "frame.h"
 #include "lineedit.h"
 #include "portconfigdialog.h"
+#include "printerlist.h"
+#include "printerwidget.h"
 #include "printerport.h"
 #include "spinner.h"
 #include "style.h"
@@ -83,9 +86,49 @@ void renderConnectionPage(Snapshots &shots, const QString &suffix)
     shots.save(window.get(), QStringLiteral("connection-alert-authcode") + suffix);
 }
 
+// Printer rows in each state a row can show, as on the printer page.
+void renderPrinterRows(Snapshots &shots, const QString &suffix)
+{
+    const auto printer = [](const char *id, const char *portName, int status, int attributes, int jobs) {
+        Printer record;
+        record.ID = id;
+        record.PortName = portName;
+        record.Status = status;
+        record.Attributes = attributes;
+        record.cJobs = jobs;
+        record.Addr = std::string("tqp://10.0.0.5:9100/") + id;
+        return record;
+    };
+    const std::vector<Printer> printers = {
+        printer("192.168.1.20\\HP LaserJet", "192.168.1.20", 0, 0, 0),
+        printer("192.168.1.21\\Canon iR-ADV", "192.168.1.21", 0, 0, 3),
+        printer("192.168.1.22\\Brother HL", "USB001", 0x80, 0, 2),
+        printer("Reception label printer", "LPT1", 0, 0x400, 0),
+        printer("Finance printer", "192.168.1.24", 0, 0, 0),
+    };
+    QMap<QString, cloudprint::Printer> local;
+    local.insert(QString::fromStdString(printers[0].Addr), printers[0]);
+
+    toolkit::BackgroundGroup page;
+    page.setAttribute(Qt::WA_DontShowOnScreen);
+    page.setFixedSize(680, 450);
+    page.setContentsMargins(10, 10, 10, 10);
+    auto *list = new PrinterList(&page);
+    list->setGeometry(page.contentsRect());
+    list->rebuild(printers, local);
+    // The last row as while its installation runs.
+    list->rowAt(4)->findChild<QWidget *>(QStringLiteral("actionButton"))->hide();
+    auto *spinner = list->rowAt(4)->findChild<toolkit::Spinner *>(QStringLiteral("rowSpinner"));
+    spinner->show();
+    spinner->start();
+    page.show();
+    shots.save(&page, QStringLiteral("printer-rows") + suffix);
+}
+
 void renderAll(Snapshots &shots)
 {
     renderConnectionPage(shots, QString());
+    renderPrinterRows(shots, QString());
 
     // The same page after a verification that the version check refused
     // (no server answered, so the version is missing).
@@ -149,10 +192,12 @@ void renderAll(Snapshots &shots)
 
     toolkit::applyTheme(qApp, toolkit::Theme::Dark);
     renderConnectionPage(shots, QStringLiteral("-dark"));
+    renderPrinterRows(shots, QStringLiteral("-dark"));
     toolkit::applyTheme(qApp, toolkit::Theme::Light);
 
     toolkit::Application::instance()->loadTranslator({QLocale(QStringLiteral("zh_CN"))});
     renderConnectionPage(shots, QStringLiteral("-zh_CN"));
+    renderPrinterRows(shots, QStringLiteral("-zh_CN"));
 }
 
 } // namespace

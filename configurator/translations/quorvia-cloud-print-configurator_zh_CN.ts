@@ -55,6 +55,22 @@
         <source>Client version not obtained or incorrect</source>
         <translation>未获取到客户端版本或版本有误</translation>
     </message>
+    <message>
+        <source>No printer available, please try to connect to other print server</source>
+        <translation>没有可用的打印机，请尝试连接其他打印服务器</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>IP Address (%1)</source>
+        <translation>IP 地址（%1）</translation>
+    </message>
+    <message>
+        <source>Select the printer to add</source>
+        <translation>选择要添加的打印机</translation>
+    </message>
 </context>
 <context>
     <name>PortConfigDialog</name>
