@@ -25,10 +25,11 @@ void initRowResources()
     Q_INIT_RESOURCE(theme_icons);
 }
 
-Printer makePrinter(const QString &id)
+Printer makePrinter(const QString &id, const QString &portName)
 {
     Printer printer;
     printer.ID = id.toStdString();
+    printer.PortName = portName.toStdString();
     const QByteArray addr = QByteArray("tqp://10.0.0.5:9100/") + QUrl::toPercentEncoding(id, ":/");
     printer.Addr = addr.toStdString();
     return printer;
@@ -54,35 +55,15 @@ int threadCount()
     return -1;
 }
 
-RowProbe::RowProbe(const PrinterWidget &row)
-    : m_row(row)
+QString RowProbe::text(const char *label) const
 {
+    const auto *widget = row.findChild<QLabel *>(QLatin1String(label));
+    return widget ? widget->text() : QStringLiteral("<no %1>").arg(QLatin1String(label));
 }
 
-QString RowProbe::labelText(const char *name) const
+DotColour RowProbe::dot() const
 {
-    const auto *label = m_row.findChild<QLabel *>(QLatin1String(name));
-    return label ? label->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
-}
-
-QString RowProbe::nameText() const
-{
-    return labelText("nameLabel");
-}
-
-QString RowProbe::statusText() const
-{
-    return labelText("statusText");
-}
-
-QString RowProbe::connectionText() const
-{
-    return labelText("connectionLabel");
-}
-
-DotColour RowProbe::dotColour() const
-{
-    const QImage image = labelImage(m_row, "statusDot");
+    const QImage image = labelImage(row, "statusDot");
     if (image.isNull())
         return DotColour::None;
     const QColor c = image.pixelColor(image.width() / 2, image.height() / 2);
@@ -99,29 +80,24 @@ DotColour RowProbe::dotColour() const
 
 bool RowProbe::isAdded() const
 {
-    const auto *added = m_row.findChild<QWidget *>(QStringLiteral("addedLabel"));
+    const auto *added = row.findChild<QWidget *>(QStringLiteral("addedLabel"));
     return added && !added->isHidden();
 }
 
 bool RowProbe::hasCheckMark() const
 {
-    Printer printer = makePrinter(nameText());
+    Printer printer = makePrinter(text("nameLabel"));
     const PrinterWidget plain(printer, false);
-    const QImage image = labelImage(m_row, "iconLabel");
+    const QImage image = labelImage(row, "iconLabel");
     return !image.isNull() && image != labelImage(plain, "iconLabel");
-}
-
-QIcon RowProbe::icon() const
-{
-    return button() ? button()->icon() : QIcon();
 }
 
 QAbstractButton *RowProbe::button() const
 {
-    return m_row.findChild<QAbstractButton *>(QStringLiteral("actionButton"));
+    return row.findChild<QAbstractButton *>(QStringLiteral("actionButton"));
 }
 
 QWidget *RowProbe::spinner() const
 {
-    return m_row.findChild<QWidget *>(QStringLiteral("rowSpinner"));
+    return row.findChild<QWidget *>(QStringLiteral("rowSpinner"));
 }

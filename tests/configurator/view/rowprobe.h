@@ -2,7 +2,6 @@
 
 #include "printer.h"
 
-#include <QIcon>
 #include <QMetaType>
 #include <QString>
 #include <QStringList>
@@ -14,9 +13,9 @@ class QWidget;
 enum class DotColour { None, Red, Green, Grey, Other };
 Q_DECLARE_METATYPE(DotColour)
 
-// A server printer record as the RPC client hands it to the page: Addr holds
-// the device URI for a server at 10.0.0.5:9100.
-Printer makePrinter(const QString &id);
+// A server printer record as the RPC client hands it on: Addr holds the
+// device URI for a server at 10.0.0.5:9100.
+Printer makePrinter(const QString &id, const QString &portName = QString());
 
 // The pictures and theme icons the rows show, as the window registers them.
 void initRowResources();
@@ -28,25 +27,15 @@ bool runLpadmin(const QStringList &arguments);
 int threadCount();
 
 // Reads what a printer row shows.
-class RowProbe
+struct RowProbe
 {
-public:
-    explicit RowProbe(const PrinterWidget &row);
+    const PrinterWidget &row;
 
-    QString nameText() const;
-    QString statusText() const;
-    QString connectionText() const;
-    DotColour dotColour() const;
-    // "(Added)" is shown.
-    bool isAdded() const;
+    QString text(const char *label) const; // "nameLabel", "statusText", "connectionLabel"
+    DotColour dot() const;
+    bool isAdded() const; // "(Added)" shown
     // The picture differs from that of the same printer not installed.
     bool hasCheckMark() const;
-    QIcon icon() const;
     QAbstractButton *button() const;
     QWidget *spinner() const;
-
-private:
-    QString labelText(const char *name) const;
-
-    const PrinterWidget &m_row;
 };

@@ -1,249 +1,180 @@
-// Printer rows on their own: state and connection texts, dots, search keys,
-// switching between installed and not installed, the printer manager start
-// and the life of the rows' worker threads.
+// Printer rows and the list that holds them: state, dot and connection of a
+// row, switching between installed and not, the printer manager, rebuilding
+// and search.
+#include "printerlist.h"
 #include "printerwidget.h"
 
-#include "iconbutton.h"
+#include "logcapture.h"
 #include "rowprobe.h"
-#include "spinner.h"
 
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QSignalSpy>
+#include <QAbstractButton>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
 
 class RowsTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void stateText_data();
-    void stateText();
-    void polledJobCount();
-    void connectionText_data();
-    void connectionText();
-    void searchKeys_data();
-    void searchKeys();
-    void switchesBetweenAddedAndNotAdded();
-    void managerStartsForInstalledRow();
-    void threadsFollowRowLife();
+    void initTestCase() { initRowResources(); }
+    void rowLook_data();
+    void rowLook();
+    void switchesStateAndOpensManager();
+    void rebuildAndPolledStates();
+    void search_data();
+    void search();
 };
 
-void RowsTest::initTestCase()
-{
-    initRowResources();
-}
-
-void RowsTest::stateText_data()
+void RowsTest::rowLook_data()
 {
     QTest::addColumn<int>("status");
     QTest::addColumn<int>("attributes");
     QTest::addColumn<int>("jobs");
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("portName");
+    QTest::addColumn<QString>("state");
     QTest::addColumn<DotColour>("dot");
+    QTest::addColumn<QString>("connection");
 
-    QTest::newRow("idle") << 0 << 0 << 0 << "Printer is idle" << DotColour::Green;
-    QTest::newRow("two jobs") << 0 << 0 << 2 << "2 print jobs are being processed" << DotColour::Red;
-    QTest::newRow("offline attribute with jobs") << 0 << 0x400 << 2 << "Printer is offline" << DotColour::Grey;
-    QTest::newRow("offline status with jobs") << 0x80 << 0 << 5 << "Printer is offline" << DotColour::Grey;
-    QTest::newRow("other attributes") << 0 << 0x240 << 0 << "Printer is idle" << DotColour::Green;
-    QTest::newRow("error status is not offline") << 0x2 << 0 << 0 << "Printer is idle" << DotColour::Green;
-    QTest::newRow("error status with jobs") << 0x8 << 0 << 1 << "1 print jobs are being processed" << DotColour::Red;
+    QTest::newRow("idle, IPv4") << 0 << 0 << 0 << "192.168.1.20" << "Printer is idle" << DotColour::Green
+                                << "Internet connection:192.168.1.20";
+    QTest::newRow("jobs, IPv6") << 0 << 0 << 2 << "fe80::1" << "2 print jobs are being processed" << DotColour::Red
+                                << "Internet connection:fe80::1";
+    QTest::newRow("offline attribute with jobs") << 0 << 0x400 << 2 << "USB001" << "Printer is offline"
+                                                 << DotColour::Grey << "Local connection";
+    QTest::newRow("offline status with jobs") << 0x80 << 0 << 5 << "IP_192.168.1.20" << "Printer is offline"
+                                              << DotColour::Grey << "Local connection";
+    QTest::newRow("other bits") << 0x8 << 0x240 << 0 << "" << "Printer is idle" << DotColour::Green
+                                << "Local connection";
 }
 
-void RowsTest::stateText()
+void RowsTest::rowLook()
 {
     QFETCH(int, status);
     QFETCH(int, attributes);
     QFETCH(int, jobs);
-    QFETCH(QString, text);
-    QFETCH(DotColour, dot);
+    QFETCH(QString, portName);
 
-    Printer printer = makePrinter(QStringLiteral("192.168.1.20\\HP LaserJet"));
+    Printer printer = makePrinter(QStringLiteral("192.168.1.20\\HP LaserJet"), portName);
     printer.Status = status;
     printer.Attributes = attributes;
     printer.cJobs = jobs;
-    PrinterWidget row(printer, false);
-
-    QCOMPARE(RowProbe(row).statusText(), text);
-    QCOMPARE(RowProbe(row).dotColour(), dot);
-
-    // The page's rule for polled records gives the row the same look.
-    PrinterWidget other(printer, false);
-    other.setStatusLabel(Printer::Offline);
-    other.setStatusLabel(printerRowStatus(printer));
-    QCOMPARE(RowProbe(other).statusText(), text);
-    QCOMPARE(RowProbe(other).dotColour(), dot);
-}
-
-void RowsTest::polledJobCount()
-{
-    Printer printer = makePrinter(QStringLiteral("Office printer"));
-    PrinterWidget row(printer, false);
-    QCOMPARE(RowProbe(row).statusText(), QStringLiteral("Printer is idle"));
-
-    row.setStatusLabel(Printer::Busy, 3);
-    QCOMPARE(RowProbe(row).statusText(), QStringLiteral("3 print jobs are being processed"));
-    QCOMPARE(RowProbe(row).dotColour(), DotColour::Red);
-
-    row.setStatusLabel(Printer::Error, 1);
-    QCOMPARE(RowProbe(row).statusText(), QStringLiteral("1 print jobs are being processed"));
-
-    row.setStatusLabel(Printer::Idle, 0);
-    QCOMPARE(RowProbe(row).statusText(), QStringLiteral("Printer is idle"));
-    QCOMPARE(RowProbe(row).dotColour(), DotColour::Green);
-}
-
-void RowsTest::connectionText_data()
-{
-    QTest::addColumn<QString>("portName");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("IPv4") << "192.168.1.20" << "Internet connection:192.168.1.20";
-    QTest::newRow("IPv6") << "fe80::1" << "Internet connection:fe80::1";
-    QTest::newRow("USB") << "USB001" << "Local connection";
-    QTest::newRow("prefixed address") << "IP_192.168.1.20" << "Local connection";
-    QTest::newRow("empty") << "" << "Local connection";
-}
-
-void RowsTest::connectionText()
-{
-    QFETCH(QString, portName);
-    QFETCH(QString, text);
-
-    Printer printer = makePrinter(QStringLiteral("Office printer"));
-    printer.PortName = portName.toStdString();
-    PrinterWidget row(printer, false);
-    QCOMPARE(RowProbe(row).connectionText(), text);
-}
-
-void RowsTest::searchKeys_data()
-{
-    QTest::addColumn<QString>("id");
-    QTest::addColumn<QString>("portName");
-    QTest::addColumn<QString>("search");
-    QTest::addColumn<bool>("byName");
-    QTest::addColumn<bool>("byAddress");
-
-    QTest::newRow("letters any case") << "192.168.1.20\\HP LaserJet" << "192.168.1.20" << "hp" << true << false;
-    QTest::newRow("letters absent") << "192.168.1.20\\Canon" << "192.168.1.20" << "hp" << false << false;
-    QTest::newRow("exact address") << "Canon" << "192.168.1.20" << "192.168.1.20" << false << true;
-    QTest::newRow("address in the name only") << "192.168.1.20\\Canon" << "USB001" << "192.168.1.20" << true
-                                              << false;
-    QTest::newRow("address prefix") << "Canon" << "192.168.1.200" << "192.168.1.20" << false << false;
-    QTest::newRow("non-ASCII name") << "Büro Drucker" << "" << "bÜro" << true << false;
-}
-
-void RowsTest::searchKeys()
-{
-    QFETCH(QString, id);
-    QFETCH(QString, portName);
-    QFETCH(QString, search);
-    QFETCH(bool, byName);
-    QFETCH(bool, byAddress);
-
-    Printer printer = makePrinter(id);
-    printer.PortName = portName.toStdString();
     const PrinterWidget row(printer, false);
-    QCOMPARE(row.containsName(search), byName);
-    QCOMPARE(row.isSameIpAddress(search), byAddress);
-    QCOMPARE(RowProbe(row).nameText(), id);
-}
-
-void RowsTest::switchesBetweenAddedAndNotAdded()
-{
-    Printer printer = makePrinter(QStringLiteral("192.168.1.20\\HP LaserJet"));
-    QCOMPARE(PrinterWidget(printer, false).getAddr(),
-             QStringLiteral("tqp://10.0.0.5:9100/192.168.1.20%5CHP%20LaserJet"));
-
-    PrinterWidget row(printer, true);
-    row.show();
-    RowProbe probe(row);
-    QVERIFY(probe.isAdded());
-    QVERIFY(probe.hasCheckMark());
+    const RowProbe probe{row};
+    QTEST(probe.text("statusText"), "state");
+    QTEST(probe.dot(), "dot");
+    QTEST(probe.text("connectionLabel"), "connection");
+    QCOMPARE(probe.text("nameLabel"), QStringLiteral("192.168.1.20\\HP LaserJet"));
+    QCOMPARE(row.getAddr(), QStringLiteral("tqp://10.0.0.5:9100/192.168.1.20%5CHP%20LaserJet"));
     QCOMPARE(row.size(), QSize(640, 74));
-
-    row.setPrinterStatus(false);
-    QVERIFY(!probe.isAdded());
-    QVERIFY(!probe.hasCheckMark());
-    QVERIFY(!probe.icon().isNull());
-
-    row.setPrinterStatus(true);
-    QVERIFY(probe.isAdded());
-    QVERIFY(probe.hasCheckMark());
-
-    // A refresh does not touch a running installation's spinner.
-    probe.spinner()->show();
-    probe.button()->hide();
-    row.setPrinterStatus(false);
-    QVERIFY(probe.spinner()->isVisible());
-    QVERIFY(!probe.button()->isVisible());
 }
 
-void RowsTest::managerStartsForInstalledRow()
+void RowsTest::switchesStateAndOpensManager()
 {
     // A stand-in printer manager on the search path records its start.
     QTemporaryDir bin;
-    QVERIFY(bin.isValid());
     const QString marker = bin.filePath(QStringLiteral("started"));
     QFile manager(bin.filePath(QStringLiteral("vesk-printer")));
     QVERIFY(manager.open(QIODevice::WriteOnly));
     manager.write(QStringLiteral("#!/bin/sh\necho \"$#\" >'%1'\n").arg(marker).toUtf8());
     manager.close();
-    QVERIFY(manager.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QVERIFY(manager.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
 
     Printer printer = makePrinter(QStringLiteral("Office printer"));
-    PrinterWidget row(printer, false);
+    PrinterWidget row(printer, true);
     row.show();
-    const int threads = threadCount();
+    const RowProbe probe{row};
+    QVERIFY(probe.isAdded() && probe.hasCheckMark());
+    row.setPrinterStatus(false);
+    QVERIFY(!probe.isAdded() && !probe.hasCheckMark());
     row.setPrinterStatus(true);
-    QTest::mouseClick(RowProbe(row).button(), Qt::LeftButton);
+    QVERIFY(probe.isAdded() && probe.hasCheckMark());
+
+    // Installed: the button opens the printer manager, without arguments and
+    // without a worker thread.
+    const int threads = threadCount();
+    QTest::mouseClick(probe.button(), Qt::LeftButton);
     QTRY_VERIFY(QFile::exists(marker));
     qputenv("PATH", path);
-
     QFile started(marker);
     QVERIFY(started.open(QIODevice::ReadOnly));
-    QCOMPARE(started.readAll().trimmed(), QByteArray("0")); // no arguments
-    // Opening the manager is not an installation: no worker thread appears.
+    QCOMPARE(started.readAll().trimmed(), QByteArray("0"));
     QCOMPARE(threadCount(), threads);
+
+    // A refresh leaves a running installation's spinner alone.
+    probe.spinner()->show();
+    probe.button()->hide();
+    row.setPrinterStatus(false);
+    QVERIFY(probe.spinner()->isVisible() && !probe.button()->isVisible());
 }
 
-void RowsTest::threadsFollowRowLife()
+void RowsTest::rebuildAndPolledStates()
 {
-    const int threads = threadCount();
-    std::vector<std::unique_ptr<PrinterWidget>> rows;
-    for (int i = 0; i < 20; ++i) {
-        Printer printer = makePrinter(QStringLiteral("Printer %1").arg(i));
-        rows.push_back(std::make_unique<PrinterWidget>(printer, false));
+    const Printer first = makePrinter(QStringLiteral("Twin"), QStringLiteral("USB001"));
+    Printer second = makePrinter(QStringLiteral("Twin"), QStringLiteral("USB002"));
+    const Printer other = makePrinter(QStringLiteral("Other"));
+    cloudprint::Printer queue;
+    queue.Addr = other.Addr;
+    PrinterList list;
+    list.rebuild({first, second, other}, {{QString::fromStdString(other.Addr), queue}});
+
+    QCOMPARE(list.count(), 3);
+    QVERIFY(!RowProbe{*list.rowAt(0)}.isAdded());
+    QVERIFY(RowProbe{*list.rowAt(2)}.isAdded());
+    // Repeated IDs: both rows stay, a polled state goes to the later one.
+    QCOMPARE(list.row(first.ID), list.rowAt(1));
+    second.cJobs = 4;
+    list.applyServerStates({second, makePrinter(QStringLiteral("Not on the page"))});
+    QCOMPARE(RowProbe{*list.rowAt(1)}.text("statusText"), QStringLiteral("4 print jobs are being processed"));
+    QCOMPARE(RowProbe{*list.rowAt(0)}.text("statusText"), QStringLiteral("Printer is idle"));
+
+    // Filtering stops, with a warning, at an item without a row.
+    list.insertItem(1, QStringLiteral("plain item"));
+    list.item(2)->setHidden(true);
+    LogCapture capture;
+    list.updateVisiblePrinter(QStringLiteral("twin"), QString(), true);
+    QVERIFY(capture.contains(QStringLiteral("dynamic_cast item to PrinterWidget failed")));
+    QVERIFY(!list.item(0)->isHidden());
+    QVERIFY(list.item(2)->isHidden());
+
+    list.rebuild({other}, {});
+    QCOMPARE(list.count(), 1);
+    QVERIFY(!list.row(first.ID));
+}
+
+void RowsTest::search_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("visible");
+
+    const QString laser = QStringLiteral("192.168.1.20\\HP LaserJet");
+    const QString canon = QStringLiteral("192.168.1.21\\Canon iR");
+    const QString office = QStringLiteral("Office hp color");
+    QTest::newRow("dotted address: exact connection") << "192.168.1.20" << QStringList{laser};
+    QTest::newRow("address prefix matches nothing") << "192.168.1" << QStringList{};
+    QTest::newRow("letters in any case") << "HP" << QStringList{laser, office};
+    QTest::newRow("number is a name") << "21" << QStringList{canon};
+    QTest::newRow("empty shows all") << "" << QStringList{laser, canon, office, QStringLiteral("Printer 7")};
+}
+
+void RowsTest::search()
+{
+    QFETCH(QString, text);
+    PrinterList list;
+    list.rebuild({makePrinter(QStringLiteral("192.168.1.20\\HP LaserJet"), QStringLiteral("192.168.1.20")),
+                  makePrinter(QStringLiteral("192.168.1.21\\Canon iR"), QStringLiteral("192.168.1.21")),
+                  makePrinter(QStringLiteral("Office hp color"), QStringLiteral("USB001")),
+                  makePrinter(QStringLiteral("Printer 7"), QStringLiteral("192.168.1.200"))},
+                 {});
+    list.filter(QStringLiteral("canon"));
+    list.filter(text);
+    QStringList visible;
+    for (int i = 0; i < list.count(); ++i) {
+        if (!list.item(i)->isHidden())
+            visible << RowProbe{*list.rowAt(i)}.text("nameLabel");
     }
-    // Idle rows hold no thread of their own.
-    QCOMPARE(threadCount(), threads);
-
-    // Each installation attempt starts its row's thread (the configuration
-    // store is empty, so the attempt fails at once).
-    for (int i = 0; i < 3; ++i) {
-        rows[i]->show();
-        QTest::mouseClick(RowProbe(*rows[i]).button(), Qt::LeftButton);
-    }
-    QCOMPARE(threadCount(), threads + 3);
-    for (int i = 0; i < 3; ++i)
-        QTRY_VERIFY(RowProbe(*rows[i]).button()->isVisible());
-
-    // A second attempt of the same row reuses its thread.
-    QTest::mouseClick(RowProbe(*rows[0]).button(), Qt::LeftButton);
-    QTRY_VERIFY(RowProbe(*rows[0]).button()->isVisible());
-    QCOMPARE(threadCount(), threads + 3);
-
-    rows.clear();
-    // wait() returns as the thread finishes; the kernel lets it go a moment later.
-    QTRY_COMPARE(threadCount(), threads);
+    QTEST(visible, "visible");
 }
 
 QTEST_MAIN(RowsTest)
