@@ -169,54 +169,60 @@ void receivePrinters(TProtocol *in, std::vector<Printer> &printers, Complete com
     throw TApplicationException(TApplicationException::MISSING_RESULT, "ListPrinter failed: unknown result");
 }
 
-// Bytes left as they are in a device URI: the unreserved characters, ':' and '/'.
-struct KeptBytes
+// How each byte of a printer ID appears in its device URI: as itself for the
+// unreserved characters, ':' and '/', as a %XX escape otherwise. Bytes of
+// non-ASCII text have no entry (width 0): such IDs are encoded as a whole.
+struct UriBytes
 {
-    bool kept[256] = {};
-    constexpr KeptBytes()
+    char text[256][4] = {};
+    unsigned char width[256] = {};
+    constexpr UriBytes()
     {
-        for (int c = 'a'; c <= 'z'; ++c)
-            kept[c] = true;
-        for (int c = 'A'; c <= 'Z'; ++c)
-            kept[c] = true;
-        for (int c = '0'; c <= '9'; ++c)
-            kept[c] = true;
-        for (const char c : {'-', '.', '_', '~', ':', '/'})
-            kept[static_cast<unsigned char>(c)] = true;
+        const char hex[] = "0123456789ABCDEF";
+        for (int c = 0; c < 0x80; ++c) {
+            text[c][0] = '%';
+            text[c][1] = hex[c >> 4];
+            text[c][2] = hex[c & 0xF];
+            width[c] = 3;
+        }
+        for (int c = 0; c < 0x80; ++c) {
+            const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'
+                || c == '.' || c == '_' || c == '~' || c == ':' || c == '/';
+            if (kept) {
+                text[c][0] = char(c);
+                text[c][1] = text[c][2] = '\0';
+                width[c] = 1;
+            }
+        }
     }
 };
-constexpr KeptBytes kKept;
+constexpr UriBytes kUriBytes;
 
 // The device URI for a printer ID: the encoded prefix followed by the ID
 // percent-encoded as UTF-8 text. IDs in plain ASCII, the usual case, are
-// encoded byte by byte without a detour through QString.
+// encoded in one pass without a detour through QString: every byte stores
+// its whole table entry and advances by its width, so the loop does not
+// branch on the text.
 std::string deviceUri(const QByteArray &prefix, const std::string &id)
 {
-    static const char hex[] = "0123456789ABCDEF";
-    size_t escapes = 0;
+    char shortUri[256];
+    std::unique_ptr<char[]> longUri;
+    // Room for every byte escaped, plus the spare byte the last entry writes.
+    const size_t worst = size_t(prefix.size()) + 3 * id.size() + 1;
+    char *const begin = worst <= sizeof shortUri ? shortUri : (longUri = std::make_unique<char[]>(worst)).get();
+    char *out = std::copy(prefix.constData(), prefix.constData() + prefix.size(), begin);
     for (const char ch : id) {
         const auto c = static_cast<unsigned char>(ch);
-        if (c & 0x80) {
+        if (kUriBytes.width[c] == 0) {
             const QByteArray encoded = QUrl::toPercentEncoding(QString::fromUtf8(id.data(), int(id.size())),
                                                                QByteArrayLiteral(":/"));
             return std::string(prefix.constData(), size_t(prefix.size()))
                 .append(encoded.constData(), size_t(encoded.size()));
         }
-        escapes += kKept.kept[c] ? 0 : 1;
+        std::memcpy(out, kUriBytes.text[c], sizeof kUriBytes.text[c]);
+        out += kUriBytes.width[c];
     }
-    std::string uri(size_t(prefix.size()) + id.size() + 2 * escapes, '\0');
-    char *out = std::copy(prefix.constData(), prefix.constData() + prefix.size(), &uri[0]);
-    for (const char ch : id) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (kKept.kept[c]) {
-            *out++ = ch;
-        } else {
-            *out++ = '%';
-            *out++ = hex[c >> 4];
-            *out++ = hex[c & 0xF];
-        }
-    }
-    return uri;
+    return std::string(begin, out);
 }
 
 } // namespace
