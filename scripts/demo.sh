@@ -166,6 +166,8 @@ echo "CUPS_SERVER=$CUPS_SERVER (the machine's own CUPS is not touched)"
 # cloud port are written there through the configurator's own code.
 export HOME=$work/home
 export XDG_RUNTIME_DIR=$work/runtime
+# Only warnings and worse, to keep the demo readable.
+export QT_LOGGING_RULES="quorvia.*.debug=false;quorvia.*.info=false"
 mkdir -p "$HOME" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
 "$driver" prepare "tqp://127.0.0.1:$port" "$code"
 echo "configurator home $HOME: cloud port $port, last used server tqp://127.0.0.1:$port"
