@@ -32,6 +32,8 @@ StateDir $d/state
 AccessLog $d/log/access_log
 ErrorLog $d/log/error_log
 PageLog $d/log/page_log
+# Keep the printcap file private too; the default is the machine's own.
+Printcap $d/printcap
 SystemGroup root
 FileDevice No
 Sandboxing Relaxed
