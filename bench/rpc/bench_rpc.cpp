@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QUrl>
 
 #include <openssl/ssl.h>
 
@@ -153,6 +154,25 @@ size_t decodeReply(const std::string &bytes)
     return printers.size();
 }
 
+// The records a listing of `count` generated printers must return: the
+// server's own, with Addr replaced by a device URI ending in the encoded ID.
+bool sameRecords(std::vector<Printer> printers, int count)
+{
+    if (printers.size() != size_t(count))
+        return false;
+    for (int i = 0; i < count; ++i) {
+        const cloudprint::Printer expected = samplePrinter(i, 0);
+        Printer &listed = printers[size_t(i)];
+        const QByteArray id = QUrl::toPercentEncoding(QString::fromStdString(expected.ID), QByteArrayLiteral(":/"));
+        if (!QByteArray::fromStdString(listed.Addr).endsWith('/' + id))
+            return false;
+        listed.Addr = expected.Addr;
+        if (!(static_cast<const cloudprint::Printer &>(listed) == expected))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -220,6 +240,11 @@ int main(int argc, char *argv[])
         }
         const std::string reply = listReplyBytes(printerCount);
         CloudPrintRPCClient client(server.url());
+        // Only a correct listing is worth timing.
+        if (!sameRecords(client.ListPrinter(auth), printerCount)) {
+            std::fprintf(stderr, "listing differs from the server's records\n");
+            return 1;
+        }
         std::vector<double> call, base, callPeak, basePeak, callCpu, baseCpu;
         for (int i = 0; i < listRounds + 2; ++i) {
             heap::resetPeak();
