@@ -9,19 +9,21 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <memory>
+
 namespace toolkit {
 
 namespace {
 
 bool loadCatalogue(QCoreApplication *app, const QString &file)
 {
-    auto *translator = new QTranslator(app);
-    if (translator->load(file)) {
-        QCoreApplication::installTranslator(translator);
-        return true;
-    }
-    delete translator;
-    return false;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(file))
+        return false;
+    // The application owns an installed catalogue.
+    translator->setParent(app);
+    QCoreApplication::installTranslator(translator.release());
+    return true;
 }
 
 } // namespace

@@ -5,12 +5,14 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <memory>
+
 namespace statusthread {
 
 namespace {
 
-QThread *g_thread = nullptr;
-ConfiguratorWindowInnter::Worker *g_worker = nullptr;
+std::unique_ptr<QThread> g_thread;
+std::unique_ptr<ConfiguratorWindowInnter::Worker> g_worker;
 
 // Runs as the application object goes: a poll in progress is finished, not
 // cut off, and nothing is left running behind the event loop.
@@ -18,10 +20,8 @@ void stop()
 {
     g_thread->quit();
     g_thread->wait();
-    delete g_worker;
-    delete g_thread;
-    g_worker = nullptr;
-    g_thread = nullptr;
+    g_worker.reset();
+    g_thread.reset();
 }
 
 } // namespace
@@ -29,15 +29,15 @@ void stop()
 ConfiguratorWindowInnter::Worker *worker()
 {
     if (!g_thread) {
-        g_thread = new QThread;
+        g_thread = std::make_unique<QThread>();
         g_thread->setObjectName(QStringLiteral("status"));
-        g_worker = new ConfiguratorWindowInnter::Worker;
-        g_worker->moveToThread(g_thread);
+        g_worker = std::make_unique<ConfiguratorWindowInnter::Worker>();
+        g_worker->moveToThread(g_thread.get());
         qAddPostRoutine(stop);
     }
     if (!g_thread->isRunning())
         g_thread->start(QThread::InheritPriority);
-    return g_worker;
+    return g_worker.get();
 }
 
 } // namespace statusthread
