@@ -128,16 +128,15 @@ void AgentTest::requestAuthcode()
     QFETCH(QString, saved);
     QFETCH(QString, code);
 
-    saveCode(saved, code.isEmpty() ? QString() : code);
-    if (asked != saved) {
-        saveCode(saved, QStringLiteral("not-for-this-address"));
+    saveCode(saved, asked == saved ? code : QStringLiteral("not-for-this-address"));
+    if (asked != saved)
         QTest::ignoreMessage(QtCriticalMsg, qPrintable(QStringLiteral("server conf has no config information for ") + asked));
-    }
 
     QDBusPendingReply<QString> reply = callAgent(QStringLiteral("RequestAuthcode"), {asked});
     QTRY_VERIFY(reply.isFinished());
     QVERIFY(!reply.isError());
     QCOMPARE(decoded(reply.value()), code);
+    // Nothing to send is an empty reply, not an encrypted empty text.
     QCOMPARE(reply.value().isEmpty(), code.isEmpty());
 }
 
@@ -180,15 +179,12 @@ void AgentTest::notifyJobFinish()
     QTRY_VERIFY(reply.isFinished());
     QVERIFY(!reply.isError());
 
-    const QJsonObject call = nextNotification();
-    QCOMPARE(call.value(QStringLiteral("summary")).toString(), summary);
-    QCOMPARE(call.value(QStringLiteral("body")).toString(), body);
-    QCOMPARE(call.value(QStringLiteral("appName")).toString(), QStringLiteral("quorvia-cloud-print-configurator"));
-    QCOMPARE(call.value(QStringLiteral("icon")).toString(), QStringLiteral("quorvia-cloud-print-configurator"));
-    QCOMPARE(call.value(QStringLiteral("replacesId")).toInt(-1), 0);
-    QCOMPARE(call.value(QStringLiteral("actions")).toArray().size(), 0);
-    QCOMPARE(call.value(QStringLiteral("hints")).toObject().size(), 0);
-    QCOMPARE(call.value(QStringLiteral("expireTimeout")).toInt(), 5000);
+    const QString app = QStringLiteral("quorvia-cloud-print-configurator");
+    const QJsonObject expected{{QStringLiteral("appName"), app}, {QStringLiteral("replacesId"), 0},
+                               {QStringLiteral("icon"), app}, {QStringLiteral("summary"), summary},
+                               {QStringLiteral("body"), body}, {QStringLiteral("actions"), QJsonArray()},
+                               {QStringLiteral("hints"), QJsonObject()}, {QStringLiteral("expireTimeout"), 5000}};
+    QCOMPARE(QJsonDocument(nextNotification()).toJson(), QJsonDocument(expected).toJson());
 }
 
 void AgentTest::requestInputAuthcode_data()

@@ -1,7 +1,7 @@
 #include "aescrypt.h"
 #include "builtinkeys.h"
 #include "config.h"
-#include "logrecorder.h"
+#include "logcapture.h"
 
 #include <QDir>
 #include <QFile>
@@ -138,7 +138,7 @@ private slots:
         QFETCH(QList<ServerConfig>, records);
         QFETCH(QByteArray, json);
         {
-            const LogRecorder log(ConfigCategory);
+            const LogCapture log(ConfigCategory);
             QVERIFY(saveRecords(records));
             QCOMPARE(log.lines().size(), 1);
             QCOMPARE(log.lines().value(0).type, QtInfoMsg);
@@ -155,7 +155,7 @@ private slots:
         QVERIFY(plain.size() - length >= 1 && plain.size() - length <= 16);
         QCOMPARE(QFileInfo(Config::filePath()).size(), qint64(plain.size() + 16));
 
-        const LogRecorder log(ConfigCategory);
+        const LogCapture log(ConfigCategory);
         QCOMPARE(entries(Config().servers), entries(byAddress(records)));
         QVERIFY(log.lines().isEmpty());
         QVERIFY(!QFile::exists(Config::damagedFilePath()));
@@ -230,7 +230,7 @@ private slots:
         QFETCH(QByteArray, content);
         QVERIFY(writeFile(Config::filePath(), content));
         {
-            const LogRecorder log(ConfigCategory);
+            const LogCapture log(ConfigCategory);
             Config config;
             QVERIFY(config.servers.isEmpty());
             QVERIFY(log.contains(QtWarningMsg, Config::filePath() + QStringLiteral(" is damaged")));
@@ -267,7 +267,7 @@ private slots:
     {
         // A plain file where a directory belongs makes the write fail, even for root.
         QVERIFY(writeFile(m_home.path() + QStringLiteral("/.config/quorvia"), "in the way"));
-        const LogRecorder log(ConfigCategory);
+        const LogCapture log(ConfigCategory);
         QVERIFY(!saveRecords({record(ServerA, QStringLiteral("lost"))}));
         QVERIFY(log.contains(QtWarningMsg, QStringLiteral("cannot create the directory of ")));
     }

@@ -1,6 +1,6 @@
 #include "aescrypt.h"
 #include "builtinkeys.h"
-#include "logrecorder.h"
+#include "logcapture.h"
 #include "rsa_crypt.h"
 #include "rsahelper.h"
 
@@ -87,7 +87,7 @@ private slots:
         QFETCH(bool, encode);
         QFETCH(QByteArray, input);
         QFETCH(QString, warning);
-        const LogRecorder log("quorvia.crypto");
+        const LogCapture log("quorvia.crypto");
         const std::string result = encode ? RsaHelper::rsaEncryptToBase64(input.toStdString())
                                           : RsaHelper::rsaDencryptFromBase64(input.toStdString());
         QCOMPARE(result, std::string());

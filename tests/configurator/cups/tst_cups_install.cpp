@@ -1,7 +1,7 @@
 #include "cupsclient.h"
 #include "cupstestsupport.h"
 #include "cupstooldir.h"
-#include "logrecorder.h"
+#include "logcapture.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -134,7 +134,7 @@ private slots:
         }
         cupstooldir::setDirForTesting(tools.path());
 
-        const LogRecorder capture("quorvia.cups");
+        const LogCapture capture("quorvia.cups");
         QVERIFY(!CUPSClient::addPrinter(printer(QStringLiteral("Lab")), m_ppd));
         QVERIFY(capture.contains(QtWarningMsg, log.arg(tools.path())));
         QStringList calls = QStringList{QStringLiteral("lpadmin -E -p Lab@10.0.0.5:9100 -v tqp://10.0.0.5:9100/Lab -P ") + m_ppd

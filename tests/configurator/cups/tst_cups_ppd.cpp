@@ -1,6 +1,6 @@
 #include "cupsclient.h"
 #include "cupstestsupport.h"
-#include "logrecorder.h"
+#include "logcapture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -87,7 +87,7 @@ private slots:
         const QString drvPath = writeDrv(drv);
         QVERIFY(!drv.isEmpty() && !drvPath.isEmpty());
 
-        const LogRecorder capture("quorvia.cups");
+        const LogCapture capture("quorvia.cups");
         QElapsedTimer timer;
         timer.start();
         const QString ppd = CUPSClient::generatePpdByDrv(drvPath, m_name);

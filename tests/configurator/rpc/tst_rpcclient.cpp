@@ -18,7 +18,6 @@
 #include <sys/stat.h>
 
 using apache::thrift::transport::AccessManager;
-using cloudprinttest::LogCapture;
 using cloudprinttest::ReferenceServer;
 using cloudprinttest::TestCertificates;
 

@@ -1,5 +1,6 @@
 #include "rowprobe.h"
 
+#include "printerlist.h"
 #include "printerwidget.h"
 
 #include <QAbstractButton>
@@ -53,6 +54,16 @@ int threadCount()
             return line.mid(8).trimmed().toInt();
     }
     return -1;
+}
+
+QStringList visibleNames(const PrinterList &list)
+{
+    QStringList names;
+    for (int i = 0; i < list.count(); ++i) {
+        if (!list.item(i)->isHidden())
+            names << RowProbe{*list.rowAt(i)}.text("nameLabel");
+    }
+    return names;
 }
 
 QString RowProbe::text(const char *label) const

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class PrinterList;
 class PrinterWidget;
 class QAbstractButton;
 class QWidget;
@@ -25,6 +26,9 @@ bool runLpadmin(const QStringList &arguments);
 
 // Threads of this process, from the kernel's view.
 int threadCount();
+
+// The names of the rows a search leaves visible.
+QStringList visibleNames(const PrinterList &list);
 
 // Reads what a printer row shows.
 struct RowProbe

@@ -154,7 +154,7 @@ void InstallTest::failureKeepsAddButton()
     Printer record = serverPrinter(printer);
     const int queues = CUPSClient::listPrinterName().size();
 
-    LogCapture capture;
+    const LogCapture capture("quorvia.configurator");
     PrinterWidget row(record, false);
     row.show();
     const RowProbe probe{row};
@@ -164,7 +164,7 @@ void InstallTest::failureKeepsAddButton()
     QVERIFY(!static_cast<toolkit::Spinner *>(probe.spinner())->isPlaying());
     QVERIFY(!probe.isAdded() && !probe.hasCheckMark());
     QCOMPARE(CUPSClient::listPrinterName().size(), queues);
-    QVERIFY2(capture.contains(log), qPrintable(capture.lines().join(QLatin1Char('\n'))));
+    QVERIFY2(capture.texts().contains(log), qPrintable(capture.texts().join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(InstallTest)

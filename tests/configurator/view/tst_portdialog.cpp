@@ -61,22 +61,15 @@ class TestPortDialog : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase() { ConfiguratorWindow::setAgentPathForTesting(QString()); }
     void init();
 
     void fieldShowsTheStoredValue_data();
     void fieldShowsTheStoredValue();
-    void validPortIsSavedForTheNextStart();
-    void invalidPortIsRefusedAndNotSaved_data();
-    void invalidPortIsRefusedAndNotSaved();
-    void closingSavesNothing();
+    void modify_data();
+    void modify();
     void confirmationGuardsTheDialog();
 };
-
-void TestPortDialog::initTestCase()
-{
-    ConfiguratorWindow::setAgentPathForTesting(QString());
-}
 
 void TestPortDialog::init()
 {
@@ -96,78 +89,54 @@ void TestPortDialog::fieldShowsTheStoredValue_data()
 void TestPortDialog::fieldShowsTheStoredValue()
 {
     QFETCH(QVariant, stored);
-    QFETCH(QString, shown);
     storePort(stored);
     PortConfigDialog dialog;
-    QCOMPARE(dialog.findChild<toolkit::LineEdit *>(QStringLiteral("portEdit"))->text(), shown);
+    QTEST(dialog.findChild<toolkit::LineEdit *>(QStringLiteral("portEdit"))->text(), "shown");
 }
 
-void TestPortDialog::validPortIsSavedForTheNextStart()
-{
-    PortConfigDialog dialog;
-    auto *edit = dialog.findChild<toolkit::LineEdit *>(QStringLiteral("portEdit"));
-    auto *modify = dialog.findChild<QPushButton *>(QStringLiteral("modifyButton"));
-    repeatUntilDone(&dialog, [&] {
-        if (!dialog.isVisible())
-            return false;
-        edit->setText(QStringLiteral("20000"));
-        modify->click();
-        return true;
-    });
-    QCOMPARE(dialog.exec(), 0);
-    QVERIFY(!dialog.isVisible());
-    QCOMPARE(storedPort().toInt(), 20000);
-    // The running configurator keeps its port until it starts again.
-    QCOMPARE(printerport::GetCloudPrintPort(), 9100);
-    printerport::ConfigPrinterPort();
-    QCOMPARE(printerport::GetCloudPrintPort(), 20000);
-}
-
-void TestPortDialog::invalidPortIsRefusedAndNotSaved_data()
+void TestPortDialog::modify_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::newRow("80") << "80";
-    QTest::newRow("1024") << "1024";
-    QTest::newRow("empty") << "";
+    QTest::addColumn<bool>("clickModify"); // else the dialog is closed
+    QTest::addColumn<QString>("alert");
+    QTest::addColumn<int>("stored");
+
+    const QString range = QStringLiteral("Please enter a port from 1025 to 65535");
+    QTest::newRow("valid") << "20000" << true << QString() << 20000;
+    QTest::newRow("80") << "80" << true << range << 9100;
+    QTest::newRow("1024") << "1024" << true << range << 9100;
+    QTest::newRow("empty") << "" << true << range << 9100;
+    QTest::newRow("closed") << "30000" << false << QString() << 9100;
 }
 
-void TestPortDialog::invalidPortIsRefusedAndNotSaved()
+void TestPortDialog::modify()
 {
     QFETCH(QString, typed);
+    QFETCH(bool, clickModify);
+    QFETCH(int, stored);
+
     PortConfigDialog dialog;
     auto *edit = dialog.findChild<toolkit::LineEdit *>(QStringLiteral("portEdit"));
-    auto *modify = dialog.findChild<QPushButton *>(QStringLiteral("modifyButton"));
-    bool stayedOpen = false;
     QString alert;
     repeatUntilDone(&dialog, [&] {
         if (!dialog.isVisible())
             return false;
         edit->setText(typed);
-        modify->click();
-        stayedOpen = dialog.isVisible();
+        if (clickModify)
+            dialog.findChild<QPushButton *>(QStringLiteral("modifyButton"))->click();
         alert = edit->alertMessage();
-        dialog.close();
+        // A saved port ends the dialog by itself; otherwise it stays open.
+        if (!clickModify || stored == 9100)
+            dialog.close();
         return true;
     });
     QCOMPARE(dialog.exec(), 0);
-    QVERIFY(stayedOpen);
-    QCOMPARE(alert, QStringLiteral("Please enter a port from 1025 to 65535"));
-    QCOMPARE(storedPort().toInt(), 9100);
-}
-
-void TestPortDialog::closingSavesNothing()
-{
-    PortConfigDialog dialog;
-    auto *edit = dialog.findChild<toolkit::LineEdit *>(QStringLiteral("portEdit"));
-    repeatUntilDone(&dialog, [&] {
-        if (!dialog.isVisible())
-            return false;
-        edit->setText(QStringLiteral("30000"));
-        dialog.close();
-        return true;
-    });
-    QCOMPARE(dialog.exec(), 0);
-    QCOMPARE(storedPort().toInt(), 9100);
+    QTEST(alert, "alert");
+    QTEST(storedPort().toInt(), "stored");
+    // The running configurator keeps its port until it starts again.
+    QCOMPARE(printerport::GetCloudPrintPort(), 9100);
+    printerport::ConfigPrinterPort();
+    QTEST(printerport::GetCloudPrintPort(), "stored");
 }
 
 void TestPortDialog::confirmationGuardsTheDialog()

@@ -119,12 +119,7 @@ struct Window
     {
         type("searchEdit", text);
         QTest::keyClick(part<QLineEdit>("searchEdit"), Qt::Key_Return);
-        QStringList visible;
-        for (int i = 0; i < list()->count(); ++i) {
-            if (!list()->item(i)->isHidden())
-                visible << RowProbe{*list()->rowAt(i)}.text("nameLabel");
-        }
-        return visible;
+        return visibleNames(*list());
     }
 
     bool controlsShown(bool shown) const
@@ -166,8 +161,6 @@ void PrinterPageTest::listsPollsInstallsAndFollowsQueues()
     Window w;
     w.verify();
     QTRY_COMPARE_WITH_TIMEOUT(w.page(), 1, kVerifyTimeoutMs);
-    QCOMPARE(w.part<QLabel>("ipCaption")->text(), QStringLiteral("IP Address (127.0.0.1)"));
-    QVERIFY(w.controlsShown(true));
 
     const struct
     {
@@ -185,14 +178,12 @@ void PrinterPageTest::listsPollsInstallsAndFollowsQueues()
     QCOMPARE(w.list()->count(), 5);
     for (int i = 0; i < 5; ++i) {
         const RowProbe row{*w.list()->rowAt(i)};
-        QCOMPARE(row.text("nameLabel"), expected[i].id);
-        QCOMPARE(row.text("statusText"), expected[i].state);
+        QCOMPARE(QStringList({row.text("nameLabel"), row.text("statusText"), row.text("connectionLabel")}),
+                 QStringList({expected[i].id, expected[i].state, expected[i].connection}));
         QCOMPARE(row.dot(), expected[i].dot);
-        QCOMPARE(row.text("connectionLabel"), expected[i].connection);
         QVERIFY(!row.isAdded());
     }
 
-    QCOMPARE(w.search(QStringLiteral("192.168.1.20")), QStringList{kLaser});
     QCOMPARE(w.search(QStringLiteral("hp")), (QStringList{kLaser, kOffice}));
     QCOMPARE(w.search(QString()).size(), 5);
 
@@ -210,8 +201,7 @@ void PrinterPageTest::listsPollsInstallsAndFollowsQueues()
     QTRY_VERIFY_WITH_TIMEOUT(w.row(kLaser).isAdded(), 30000);
     const QString queue = QStringLiteral("HP-LaserJet@127.0.0.1:%1").arg(server->port());
     const QueueState state = queueState(queue);
-    QVERIFY(state.exists && state.accepting && !state.shared);
-    QCOMPARE(state.state, 3);
+    QVERIFY(state.exists && state.accepting && !state.shared && state.state == 3);
     QCOMPARE(state.deviceUri, deviceUri(*server, "192.168.1.20%5CHP%20LaserJet"));
     QVERIFY(queuePpd(queue).contains("*ModelName: \"Quorvia Page Test\""));
 
@@ -259,7 +249,6 @@ void PrinterPageTest::secondVerificationAndBack()
     QCOMPARE(w.window->findChild<QStackedWidget *>()->widget(1), page);
     QCOMPARE(w.window->findChild<QStackedWidget *>()->count(), 2);
     QVERIFY(!firstRow);
-    QCOMPARE(w.list()->count(), 5);
     QCOMPARE(w.part<QLabel>("ipCaption")->text(), QStringLiteral("IP Address (127.0.0.1)"));
     QVERIFY(w.controlsShown(true));
     // wait() returns as a thread ends; the kernel lets it go a moment later.

@@ -29,21 +29,15 @@ constexpr int verifyTimeoutMs = 20000;
 // worker as they reach the UI thread.
 struct Page
 {
-    std::unique_ptr<ConfiguratorWindow> window;
-    toolkit::LineEdit *ip = nullptr;
-    toolkit::LineEdit *code = nullptr;
-    QPushButton *next = nullptr;
-    toolkit::Spinner *spinner = nullptr;
-    QStackedWidget *pages = nullptr;
+    std::unique_ptr<ConfiguratorWindow> window = std::make_unique<ConfiguratorWindow>();
+    toolkit::LineEdit *ip = window->findChild<toolkit::LineEdit *>(QStringLiteral("ipEdit"));
+    toolkit::LineEdit *code = window->findChild<toolkit::LineEdit *>(QStringLiteral("authCodeEdit"));
+    QPushButton *next = window->findChild<QPushButton *>(QStringLiteral("nextButton"));
+    toolkit::Spinner *spinner = window->findChild<toolkit::Spinner *>(QStringLiteral("spinner"));
+    QStackedWidget *pages = window->findChild<QStackedWidget *>();
     QList<int> results;
 
     Page()
-        : window(std::make_unique<ConfiguratorWindow>())
-        , ip(window->findChild<toolkit::LineEdit *>(QStringLiteral("ipEdit")))
-        , code(window->findChild<toolkit::LineEdit *>(QStringLiteral("authCodeEdit")))
-        , next(window->findChild<QPushButton *>(QStringLiteral("nextButton")))
-        , spinner(window->findChild<toolkit::Spinner *>(QStringLiteral("spinner")))
-        , pages(window->findChild<QStackedWidget *>())
     {
         // Connected after the window's own handler, so a recorded result
         // means finishVerfiy has run.
@@ -67,11 +61,6 @@ void useCloudPort(quint16 port)
     printerport::SetCloudPrintPort(port);
 }
 
-QString serverKey(quint16 port)
-{
-    return QStringLiteral("tqp://127.0.0.1:%1").arg(port);
-}
-
 } // namespace
 
 class TestVerifyFlow : public QObject
@@ -80,11 +69,10 @@ class TestVerifyFlow : public QObject
 
 private slots:
     void initTestCase();
-    void init();
+    void init() { QFile::remove(Config::filePath()); }
 
-    void verifiedServerIsListedAndRecorded();
-    void resultsAreShownUnderTheirField_data();
-    void resultsAreShownUnderTheirField();
+    void resultsAndWhereTheyShow_data();
+    void resultsAndWhereTheyShow();
     void alertsLastThreeSecondsOrUntilTheNextEdit();
     void keptSessionIsNotReusedForAnotherServer();
 
@@ -100,72 +88,20 @@ void TestVerifyFlow::initTestCase()
     ConfiguratorWindow::setAgentPathForTesting(QString());
 }
 
-void TestVerifyFlow::init()
-{
-    QFile::remove(Config::filePath());
-}
-
-void TestVerifyFlow::verifiedServerIsListedAndRecorded()
-{
-    ReferenceServer server(*m_certificates);
-    server.setCodes({QStringLiteral("good")});
-    server.setVersion(QStringLiteral("1.2.7"));
-    server.addPrinter(ReferenceServer::printer(QStringLiteral("192.168.1.20\\HP LaserJet")));
-    server.addPrinter(ReferenceServer::printer(QStringLiteral("192.168.1.21\\Brother"), 0, 3));
-    QVERIFY2(server.start(), qPrintable(server.errorString()));
-    useCloudPort(server.port());
-
-    Page page;
-    const QDateTime before = QDateTime::currentDateTime();
-    page.verify(QStringLiteral("127.0.0.1"), QStringLiteral("good"));
-    // Verifying: the spinner turns in place of "Next".
-    QVERIFY(page.next->isHidden());
-    QVERIFY(page.spinner->isVisible());
-    QVERIFY(page.spinner->isPlaying());
-
-    QTRY_COMPARE_WITH_TIMEOUT(page.results, QList<int>{Worker::Listed}, verifyTimeoutMs);
-    QCOMPARE(page.pages->currentIndex(), 1);
-    const std::vector<Printer> printers = page.window->worker()->printers();
-    QCOMPARE(printers.size(), size_t(2));
-    QCOMPARE(QString::fromStdString(printers.at(0).ID), QStringLiteral("192.168.1.20\\HP LaserJet"));
-    QCOMPARE(printers.at(1).cJobs, 3);
-    QVERIFY(!page.ip->isAlert());
-    QVERIFY(!page.code->isAlert());
-    // The connection page behind the printer page is idle again.
-    QVERIFY(!page.next->isHidden());
-    QVERIFY(page.spinner->isHidden());
-    QVERIFY(!page.spinner->isPlaying());
-
-    const Config config;
-    QCOMPARE(config.servers.size(), 1);
-    const ServerConfig record = config.servers.value(serverKey(server.port()));
-    QCOMPARE(record.Address, serverKey(server.port()));
-    QCOMPARE(record.Authcode, QStringLiteral("good"));
-    QVERIFY(record.LastUsed >= before.addSecs(-1));
-
-    // The session stays for later runs until the page is left.
-    QVERIFY(page.window->worker()->client());
-    QVERIFY(page.window->worker()->auth());
-    page.window->showBackWindows();
-    QVERIFY(!page.window->worker()->client());
-    QVERIFY(!page.window->worker()->auth());
-    QCOMPARE(page.pages->currentIndex(), 0);
-    QVERIFY(page.next->isVisible());
-}
-
-enum class Setup { Unreachable, RejectedCode, ListingFails, Version13, Version05, NoVersion, VersionCallFails };
+enum class Setup { Verified, Unreachable, RejectedCode, ListingFails, Version13, Version05, NoVersion, VersionCallFails };
 Q_DECLARE_METATYPE(Setup)
 
-void TestVerifyFlow::resultsAreShownUnderTheirField_data()
+void TestVerifyFlow::resultsAndWhereTheyShow_data()
 {
     QTest::addColumn<Setup>("setup");
     QTest::addColumn<int>("result");
     QTest::addColumn<bool>("underIp");
-    QTest::addColumn<QString>("alert");
+    QTest::addColumn<QString>("alert"); // none: the printer page opens
     QTest::addColumn<bool>("saved");
 
     const QString network = QStringLiteral("Please check network connection or IP");
     const QString tooHigh = QStringLiteral("Client version is too high");
+    QTest::newRow("verified") << Setup::Verified << int(Worker::Listed) << true << QString() << true;
     QTest::newRow("no server") << Setup::Unreachable << int(Worker::ConnectFailed) << true << network << false;
     QTest::newRow("code rejected") << Setup::RejectedCode << int(Worker::VerifyFailed) << false
                                    << QStringLiteral("Invalid authorization code") << false;
@@ -177,7 +113,7 @@ void TestVerifyFlow::resultsAreShownUnderTheirField_data()
     QTest::newRow("version call fails") << Setup::VersionCallFails << int(Worker::Listed) << true << tooHigh << true;
 }
 
-void TestVerifyFlow::resultsAreShownUnderTheirField()
+void TestVerifyFlow::resultsAndWhereTheyShow()
 {
     QFETCH(Setup, setup);
     QFETCH(int, result);
@@ -187,50 +123,60 @@ void TestVerifyFlow::resultsAreShownUnderTheirField()
 
     ReferenceServer server(*m_certificates);
     server.setCodes({QStringLiteral("good")});
-    server.setVersion(QStringLiteral("1.2"));
+    server.setVersion(QStringLiteral("1.2.7"));
     server.addPrinter(ReferenceServer::printer(QStringLiteral("192.168.1.20\\HP LaserJet")));
+    server.addPrinter(ReferenceServer::printer(QStringLiteral("192.168.1.21\\Brother"), 0, 3));
     const QJsonObject exception{{QStringLiteral("mode"), QStringLiteral("exception")}, {QStringLiteral("code"), 5}};
-    switch (setup) {
-    case Setup::ListingFails:
+    if (setup == Setup::ListingFails)
         server.setFault(QStringLiteral("ListPrinter"), exception);
-        break;
-    case Setup::Version13:
-        server.setVersion(QStringLiteral("1.3"));
-        break;
-    case Setup::Version05:
-        server.setVersion(QStringLiteral("0.5"));
-        break;
-    case Setup::NoVersion:
-        server.setVersion(QString());
-        break;
-    case Setup::VersionCallFails:
+    if (setup == Setup::VersionCallFails)
         server.setFault(QStringLiteral("GetServerVersion"), exception);
-        break;
-    default:
-        break;
-    }
+    const QMap<Setup, QString> versions{
+        {Setup::Version13, QStringLiteral("1.3")}, {Setup::Version05, QStringLiteral("0.5")}, {Setup::NoVersion, QString()}};
+    if (versions.contains(setup))
+        server.setVersion(versions.value(setup));
     QVERIFY2(server.start(), qPrintable(server.errorString()));
     useCloudPort(server.port());
     if (setup == Setup::Unreachable)
         server.stop();
 
     Page page;
+    const QDateTime before = QDateTime::currentDateTime();
     page.verify(QStringLiteral("127.0.0.1"), setup == Setup::RejectedCode ? QStringLiteral("bad") : QStringLiteral("good"));
+    // Verifying: the spinner turns in place of "Next".
+    QVERIFY(page.next->isHidden() && page.spinner->isVisible() && page.spinner->isPlaying());
     QTRY_COMPARE_WITH_TIMEOUT(page.results, QList<int>{result}, verifyTimeoutMs);
+    // Idle again, also behind the printer page.
+    QVERIFY(!page.next->isHidden() && page.spinner->isHidden() && !page.spinner->isPlaying());
 
     toolkit::LineEdit *alerted = underIp ? page.ip : page.code;
     toolkit::LineEdit *quiet = underIp ? page.code : page.ip;
-    QVERIFY(alerted->isAlert());
+    QCOMPARE(alerted->isAlert(), !alert.isEmpty());
     QCOMPARE(alerted->alertMessage(), alert);
     QVERIFY(!quiet->isAlert());
-    // The page stays and is idle again.
-    QCOMPARE(page.pages->currentIndex(), 0);
-    QVERIFY(page.next->isVisible());
-    QVERIFY(page.spinner->isHidden());
+    QCOMPARE(page.pages->currentIndex(), alert.isEmpty() ? 1 : 0);
 
-    QCOMPARE(Config().servers.contains(serverKey(server.port())), saved);
+    const QString key = QStringLiteral("tqp://127.0.0.1:%1").arg(server.port());
+    const Config config;
+    QCOMPARE(config.servers.size(), saved ? 1 : 0);
+    QCOMPARE(config.servers.value(key).Address, saved ? key : QString());
+    QCOMPARE(config.servers.value(key).Authcode, saved ? QStringLiteral("good") : QString());
+    QVERIFY(!saved || config.servers.value(key).LastUsed >= before.addSecs(-1));
     // Failed runs drop the session; a refused version keeps it.
     QCOMPARE(page.window->worker()->client() != nullptr, result == Worker::Listed);
+    if (!alert.isEmpty())
+        return;
+
+    const std::vector<Printer> printers = page.window->worker()->printers();
+    QCOMPARE(printers.size(), size_t(2));
+    QCOMPARE(QString::fromStdString(printers.at(0).ID), QStringLiteral("192.168.1.20\\HP LaserJet"));
+    QCOMPARE(printers.at(1).cJobs, 3);
+    // The session stays until the page is left.
+    QVERIFY(page.window->worker()->auth());
+    page.window->showBackWindows();
+    QVERIFY(!page.window->worker()->client() && !page.window->worker()->auth());
+    QCOMPARE(page.pages->currentIndex(), 0);
+    QVERIFY(page.next->isVisible());
 }
 
 void TestVerifyFlow::alertsLastThreeSecondsOrUntilTheNextEdit()
@@ -284,16 +230,13 @@ void TestVerifyFlow::keptSessionIsNotReusedForAnotherServer()
 
     Worker worker;
     QSignalSpy finished(&worker, &Worker::listPrinterFinish);
-    worker.setAddress(first.url());
-    worker.setAuthcode(QStringLiteral("first-code"));
-    worker.doListPrinter();
-    QCOMPARE(finished.takeFirst().at(0).toInt(), int(Worker::Listed));
-    QVERIFY(worker.client());
-
-    worker.setAddress(second.url());
-    worker.setAuthcode(QStringLiteral("second-code"));
-    worker.doListPrinter();
-    QCOMPARE(finished.takeFirst().at(0).toInt(), int(Worker::Listed));
+    for (const ReferenceServer *server : {&first, &second}) {
+        worker.setAddress(server->url());
+        worker.setAuthcode(server == &first ? QStringLiteral("first-code") : QStringLiteral("second-code"));
+        worker.doListPrinter();
+        QCOMPARE(finished.takeFirst().at(0).toInt(), int(Worker::Listed));
+        QVERIFY(worker.client());
+    }
 
     const Config config;
     QCOMPARE(config.servers.value(first.url()).Authcode, QStringLiteral("first-code"));
