@@ -4,6 +4,8 @@
 #include <thrift/transport/TBufferTransports.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 using apache::thrift::protocol::TProtocol;
 using apache::thrift::transport::TMemoryBuffer;
@@ -96,9 +98,11 @@ bool FaultProcessor::dispatchCall(TProtocol *in, TProtocol *out, const std::stri
                                   void *context)
 {
     const std::optional<Fault> fault = takeFault(name);
-    if (!fault && name == "ListPrinter" && !m_fixedList.empty())
+    if (fault && fault->mode == Fault::Slow)
+        std::this_thread::sleep_for(std::chrono::milliseconds(fault->delayMs));
+    if ((!fault || fault->mode == Fault::Slow) && name == "ListPrinter" && !m_fixedList.empty())
         return sendFixedList(in, out, seqid);
-    if (!fault)
+    if (!fault || fault->mode == Fault::Slow)
         return CloudPrintProcessor::dispatchCall(in, out, name, seqid, context);
     if (fault->mode == Fault::CloseMidReply) {
         const std::string whole = serialized(

@@ -43,7 +43,7 @@ bool parseFault(const QString &method, const QJsonObject &json, Fault *fault, QS
     static const QHash<QString, Fault::Mode> modes = {
         {QStringLiteral("exception"), Fault::Exception}, {QStringLiteral("noResult"), Fault::NoResult},
         {QStringLiteral("stall"), Fault::Stall}, {QStringLiteral("closeMidReply"), Fault::CloseMidReply},
-        {QStringLiteral("raw"), Fault::Raw},
+        {QStringLiteral("raw"), Fault::Raw}, {QStringLiteral("slow"), Fault::Slow},
     };
     const QString mode = json.value(QStringLiteral("mode")).toString();
     if (!modes.contains(mode)) {
@@ -54,6 +54,7 @@ bool parseFault(const QString &method, const QJsonObject &json, Fault *fault, QS
     fault->code = json.value(QStringLiteral("code")).toInt();
     fault->description = text(json.value(QStringLiteral("description")));
     fault->bytes = QByteArray::fromHex(json.value(QStringLiteral("hex")).toString().toLatin1()).toStdString();
+    fault->delayMs = json.value(QStringLiteral("delayMs")).toInt();
     fault->remaining = json.value(QStringLiteral("count")).toInt(-1);
     return true;
 }

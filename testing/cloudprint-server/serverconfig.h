@@ -17,12 +17,14 @@ struct Fault
         Stall,         // reads the call and never answers
         CloseMidReply, // sends the first half of the normal reply, then closes
         Raw,           // sends the bytes of `hex` as the reply, then closes
+        Slow,          // answers normally after `delayMs`
     };
 
     Mode mode = Exception;
     int code = 0;
     std::string description;
     std::string bytes;
+    int delayMs = 0;
     int remaining = -1; // calls left to misbehave on; -1 means every call
 };
 

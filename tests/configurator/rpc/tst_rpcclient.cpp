@@ -262,6 +262,8 @@ void TestRpcClient::call_data()
     row("Verfiy declared", "Verfiy", declared, "false", "Unknow Exception");
     row("Verfiy stalled past the receive time-out", "Verfiy", fault(QStringLiteral("stall")), "false",
         "Verfiy Exception");
+    row("ListPrinter slow but within the receive time-out", "ListPrinter",
+        {{QStringLiteral("mode"), QStringLiteral("slow")}, {QStringLiteral("delayMs"), 1200}}, kListed, "");
     row("GetServerVersion transport", "GetServerVersion", broken, "version:", "TTransportException");
     row("GetServerVersion application", "GetServerVersion", noResult, "version:",
         "TApplicationException GetServerVersion failed: unknown result");
