@@ -281,6 +281,8 @@ void TestRpcClient::call_data()
     const char *const oversized = "TTransportException MaxMessageSize reached";
     row("huge string length", "GetServerVersion", raw(reply("GetServerVersion") + QStringLiteral("0b0000 7ffffff0")),
         "version:", oversized);
+    row("negative string length", "GetServerVersion",
+        raw(reply("GetServerVersion") + QStringLiteral("0b0000 fffffffe")), "version:", "Unknow Exception");
     row("huge method name", "Verfiy", raw(QStringLiteral("80010002 7ffffff0")), "false",
         "Verfiy Exception MaxMessageSize reached");
     row("huge list count", "ListPrinter", raw(list + QStringLiteral("0c 7ffffff0")), "transport", oversized);
