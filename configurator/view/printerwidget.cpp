@@ -13,6 +13,9 @@
 #include <QHBoxLayout>
 #include <QHostAddress>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QLabel>
 #include <QLoggingCategory>
@@ -20,6 +23,7 @@
 #include <QPixmapCache>
 #include <QPointer>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSvgRenderer>
 #include <QThread>
 #include <QUuid>
@@ -123,6 +127,22 @@ void Worker::doAddPrinter()
     emit addPrinterFinish(addPrinter());
 }
 
+namespace {
+
+// The driver description and the compiled PPD are needed only until the
+// queue has its own copy of the PPD; their names are known to this run alone.
+void removeTemporaryFiles(const QString &driver, const QString &ppd)
+{
+    if (!driver.isEmpty())
+        QFile::remove(driver);
+    if (!ppd.isEmpty()) {
+        QFile::remove(ppd);
+        QDir().rmdir(QFileInfo(ppd).path());
+    }
+}
+
+} // namespace
+
 int Worker::addPrinter()
 {
     const ServerConfig server = Config().lastUsed();
@@ -144,6 +164,8 @@ int Worker::addPrinter()
     // Each installation names its own files, so several rows can install at once.
     const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces);
     QString driver;
+    QString ppd;
+    const auto cleanUp = qScopeGuard([&] { removeTemporaryFiles(driver, ppd); });
     try {
         driver = client->GetPpdDrv(auth, m_printer, name);
     } catch (...) {
@@ -153,7 +175,7 @@ int Worker::addPrinter()
     if (driver.isEmpty())
         return 1;
 
-    const QString ppd = CUPSClient::generatePpdByDrv(driver, name);
+    ppd = CUPSClient::generatePpdByDrv(driver, name);
     if (ppd.isEmpty()) {
         qCWarning(lcConfigurator) << "generate ppd failed";
         return 1;

@@ -101,6 +101,7 @@ void InstallTest::installsTwoRowsAtOnce()
     PrinterWidget first(laser, true);
     first.setPrinterStatus(false);
     PrinterWidget second(office, false);
+    const LogCapture rpcLog("quorvia.rpc");
     first.show();
     second.show();
     QTest::mouseClick(RowProbe{first}.button(), Qt::LeftButton);
@@ -114,6 +115,19 @@ void InstallTest::installsTwoRowsAtOnce()
     QVERIFY(queuePpd(QStringLiteral("HP-LaserJet@127.0.0.1:") + port).contains("\"Quorvia Laser\""));
     QVERIFY(queuePpd(QStringLiteral("Office-printer@127.0.0.1:") + port).contains("\"Quorvia Office\""));
     QVERIFY(queueState(QStringLiteral("Office-printer@127.0.0.1:") + port).accepting);
+
+    // The temporary driver descriptions and PPDs are gone once the queues exist.
+    const QString written = QStringLiteral("create temp ppd driver file: ");
+    int drivers = 0;
+    for (const QString &line : rpcLog.texts()) {
+        if (!line.startsWith(written))
+            continue;
+        ++drivers;
+        const QString driver = line.mid(written.size());
+        QVERIFY2(!QFileInfo::exists(driver), qPrintable(driver));
+        QVERIFY2(!QFileInfo::exists(driver.chopped(4)), qPrintable(driver.chopped(4)));
+    }
+    QCOMPARE(drivers, 2);
 }
 
 void InstallTest::failureKeepsAddButton_data()
