@@ -21,7 +21,7 @@ for n in "${names[@]}"; do
   echo "== bench_$n"
   bin=$(find "$build/bench" -name "bench_$n" -type f -executable | head -1)
   case "$n" in
-    cups|configurator) "$home" "$root/testing/cups/with-cupsd.sh" "$bin" ;;
+    cups)   "$home" "$root/testing/cups/with-cupsd.sh" "$bin" ;;
     daemon)            "$home" "$root/testing/dbus/with-buses.sh" "$bin" ;;
     *)                 "$home" "$bin" ;;
   esac

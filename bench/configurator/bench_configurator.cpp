@@ -7,7 +7,7 @@
 //  (b) one local refresh (every 2 s) with 1,000 rows and 500 local queues,
 //      in the steady state and when half of the rows change; against the
 //      CUPS query alone;                                    goal < 20 ms
-// Usage: bench_printerpage   (as root: it runs a private cupsd)
+// Usage: bench_configurator   (as root: it runs a private cupsd; scripts/bench.sh)
 #include "cloudprintclient.h"
 #include "config.h"
 #include "configdialog.h"
