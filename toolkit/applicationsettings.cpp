@@ -43,7 +43,6 @@ void ApplicationSettings::setTheme(Theme theme)
     settings->sync();
     if (auto *app = qobject_cast<QApplication *>(QCoreApplication::instance()))
         applyTheme(app, theme);
-    emit themeChanged(theme);
 }
 
 QString ApplicationSettings::filePath()

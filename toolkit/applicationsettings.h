@@ -21,9 +21,6 @@ public:
     // The per-user file the choice is kept in.
     static QString filePath();
 
-signals:
-    void themeChanged(Theme theme);
-
 private:
     Theme m_theme = Theme::Light;
 };

@@ -22,11 +22,6 @@ void Label::setTone(Tone tone)
     applyTone();
 }
 
-Label::Tone Label::tone() const
-{
-    return m_tone;
-}
-
 void Label::changeEvent(QEvent *event)
 {
     // A theme switch replaces the application palette; pick the tone again.

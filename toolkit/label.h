@@ -16,7 +16,6 @@ public:
     explicit Label(const QString &text, QWidget *parent = nullptr);
 
     void setTone(Tone tone);
-    Tone tone() const;
 
 protected:
     void changeEvent(QEvent *event) override;

@@ -81,20 +81,10 @@ void TitleBar::setSeparatorVisible(bool visible)
     update();
 }
 
-bool TitleBar::separatorVisible() const
-{
-    return m_separatorVisible;
-}
-
 void TitleBar::setBackgroundTransparent(bool transparent)
 {
     m_transparent = transparent;
     update();
-}
-
-bool TitleBar::backgroundTransparent() const
-{
-    return m_transparent;
 }
 
 void TitleBar::setMenu(QMenu *menu)

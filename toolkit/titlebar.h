@@ -25,10 +25,8 @@ public:
     void setTitle(const QString &title);
 
     void setSeparatorVisible(bool visible);
-    bool separatorVisible() const;
     // Transparent: the window's background shows through the bar.
     void setBackgroundTransparent(bool transparent);
-    bool backgroundTransparent() const;
 
     // The program's menu; its actions are shown above the toolkit's own
     // (About, Exit) when the menu button is pressed.
