@@ -17,10 +17,12 @@ AgentCheck::AgentCheck(const QString &agentPath)
 bool AgentCheck::isRunning() const
 {
     // The listing always holds the grep command itself, which names the agent
-    // by file name only; the full path shows only for a running agent.
+    // by file name only; the full path shows only for a running agent. Only
+    // this user's processes count: another user's agent does not serve this
+    // user's print jobs.
     QProcess query;
     query.start(QStringLiteral("bash"),
-                {QStringLiteral("-c"), QStringLiteral("ps aux | grep ") + QFileInfo(m_agentPath).fileName()});
+                {QStringLiteral("-c"), QStringLiteral("ps ux | grep ") + QFileInfo(m_agentPath).fileName()});
     query.waitForFinished(listingTimeoutMs);
     const QString listing = QString::fromLocal8Bit(query.readAllStandardOutput());
     if (query.state() != QProcess::NotRunning) {

@@ -41,6 +41,15 @@ public:
 
     QString path() const { return m_dir.filePath(QStringLiteral("quorvia-cloud-print-agent")); }
 
+    // Lets another account run it.
+    void shareWithOthers() const
+    {
+        const auto readAndRun = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+            | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        QFile::setPermissions(m_dir.path(), readAndRun);
+        QFile::setPermissions(path(), readAndRun);
+    }
+
     QList<qint64> pids() const
     {
         QFile file(m_dir.filePath(QStringLiteral("started")));
@@ -84,6 +93,7 @@ private slots:
     void secondStartExitsWhileTheFirstRuns();
     void agentIsStartedOnlyWhenNotRunning();
     void showingTheWindowChecksForTheAgent();
+    void anotherUsersAgentDoesNotCount();
 };
 
 void TestApp::secondStartExitsWhileTheFirstRuns()
@@ -130,6 +140,26 @@ void TestApp::agentIsStartedOnlyWhenNotRunning()
     QVERIFY(!check.ensureRunning());
     QCOMPARE(installed.pids().size(), 1);
     QCOMPARE(copy.pids().size(), 1);
+}
+
+void TestApp::anotherUsersAgentDoesNotCount()
+{
+    FakeAgent agent;
+    agent.shareWithOthers();
+    QProcess other;
+    other.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                            QStringLiteral("--clear-groups"), agent.path()});
+    QVERIFY(other.waitForStarted());
+    const auto everyonesProcesses = [] {
+        QProcess ps;
+        ps.start(QStringLiteral("ps"), {QStringLiteral("aux")});
+        ps.waitForFinished();
+        return QString::fromLocal8Bit(ps.readAllStandardOutput());
+    };
+    QTRY_VERIFY(everyonesProcesses().contains(agent.path()));
+    QVERIFY(!AgentCheck(agent.path()).isRunning());
+    other.kill();
+    other.waitForFinished();
 }
 
 void TestApp::showingTheWindowChecksForTheAgent()
