@@ -49,6 +49,12 @@ QString Agent::RequestAuthcode(const QString &address)
 
 QString Agent::RequestInputAuthcode(const QString &address)
 {
+    // A prompt is already open: relabelling it would let the user's answer be
+    // saved under a server the user was not asked about.
+    if (d->dialog.isVisible()) {
+        qCWarning(lcAgent).noquote() << "RequestInputAuthcode: a prompt is already open, not asking for" << address;
+        return {};
+    }
     d->dialog.setAddress(address);
     // Only a code the user confirmed now goes back: a dialog closed by its
     // window control, Escape or a finished job must not hand out the code of

@@ -56,6 +56,7 @@ private slots:
     void notifyJobFinish();
     void requestInputAuthcode_data();
     void requestInputAuthcode();
+    void secondPromptWhileOneIsOpen();
     void notifyWithoutNotificationService();
     void refusedRegistrationExits();
 
@@ -270,6 +271,46 @@ void AgentTest::requestInputAuthcode()
         QTRY_VERIFY(notify.isFinished());
         QCOMPARE(nextNotification().value(QStringLiteral("summary")).toString(), QStringLiteral("Print Successful"));
     }
+}
+
+void AgentTest::secondPromptWhileOneIsOpen()
+{
+    const QString other = QStringLiteral("tqp://192.168.7.3:9100");
+    AuthcodeInputDialog *dialog = m_agent.inputDialog();
+    auto *lineEdit = dialog->findChild<QLineEdit *>();
+    QVERIFY(lineEdit);
+    QDBusPendingCall second{QDBusPendingCall::fromCompletedCall(QDBusMessage())};
+    QStringList labelsAfterSecond;
+    whenDialogShown([&] {
+        second = callAgent(QStringLiteral("RequestInputAuthcode"), {other});
+        QTimer::singleShot(0, this, [&] {
+            // Answered only once the second call is through.
+            auto *wait = new QTimer(this);
+            connect(wait, &QTimer::timeout, this, [&, wait] {
+                if (!second.isFinished())
+                    return;
+                wait->stop();
+                wait->deleteLater();
+                for (const QLabel *label : dialog->findChildren<QLabel *>())
+                    labelsAfterSecond.append(label->text());
+                lineEdit->clear();
+                QTest::keyClicks(lineEdit, QStringLiteral("for-the-first"));
+                dialog->button(AuthcodeInputDialog::PrintButton)->click();
+            });
+            wait->start(5);
+        });
+    });
+    QDBusPendingReply<QString> first = callAgent(QStringLiteral("RequestInputAuthcode"), {address});
+    QTRY_VERIFY(first.isFinished());
+
+    QVERIFY(!second.isError());
+    QCOMPARE(QDBusPendingReply<QString>(second).value(), QString());
+    QVERIFY(labelsAfterSecond.contains(
+        QStringLiteral("The authorization code of cloud print server (%1) has been updated").arg(address)));
+    QCOMPARE(decoded(first.value()), QStringLiteral("for-the-first"));
+    const Config config;
+    QCOMPARE(config.servers.value(address).Authcode, QStringLiteral("for-the-first"));
+    QVERIFY(!config.servers.contains(other));
 }
 
 void AgentTest::notifyWithoutNotificationService()
