@@ -124,7 +124,15 @@ Worker::Worker(const cloudprint::Printer &printer, QObject *parent)
 
 void Worker::doAddPrinter()
 {
-    emit addPrinterFinish(addPrinter());
+    int result = 1;
+    try {
+        result = addPrinter();
+    } catch (...) {
+        // Only setting up TLS can still throw here (the RPC calls are
+        // guarded); nothing may escape the worker thread's slot.
+        qCWarning(lcConfigurator) << "invalid server address";
+    }
+    emit addPrinterFinish(result);
 }
 
 namespace {

@@ -86,6 +86,18 @@ void Worker::finish(Result code)
 
 void Worker::doListPrinter()
 {
+    try {
+        listPrinterRun();
+    } catch (...) {
+        // Only setting up TLS can still throw here (the RPC calls are
+        // guarded); nothing may escape the worker thread's slot.
+        releaseMemory();
+        finish(ConnectFailed);
+    }
+}
+
+void Worker::listPrinterRun()
+{
     QThread::sleep(1);
 
     QString address;

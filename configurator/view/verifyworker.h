@@ -69,6 +69,7 @@ public slots:
     void doListPrinterFor(const QString &address, const QString &authcode);
 
 private:
+    void listPrinterRun();
     void recordServer(const QString &server);
     void finish(Result code);
 
