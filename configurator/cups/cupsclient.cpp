@@ -98,7 +98,7 @@ bool installQueue(const cloudprint::Printer& printer, const QString& ppd)
     const QUrl url(QString::fromLatin1(printer.Addr.data(), int(printer.Addr.size())),
                    QUrl::TolerantMode);
     const QString queue =
-        printerNameEncode(QString::fromUtf8(printer.ID.data(), int(printer.ID.size())), url);
+        printerNameEncode(QString::fromStdString(printer.ID), url);
 
     const QStringList arguments = {
         QStringLiteral("-E"), QStringLiteral("-p"), queue,

@@ -214,7 +214,7 @@ std::string deviceUri(const QByteArray &prefix, const std::string &id)
     for (const char ch : id) {
         const auto c = static_cast<unsigned char>(ch);
         if (kUriBytes.width[c] == 0) {
-            const QByteArray encoded = QUrl::toPercentEncoding(QString::fromUtf8(id.data(), int(id.size())),
+            const QByteArray encoded = QUrl::toPercentEncoding(QString::fromStdString(id),
                                                                QByteArrayLiteral(":/"));
             return std::string(prefix.constData(), size_t(prefix.size()))
                 .append(encoded.constData(), size_t(encoded.size()));

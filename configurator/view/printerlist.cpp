@@ -45,7 +45,7 @@ void PrinterList::rebuild(const std::vector<Printer> &printers, const QMap<QStri
     widgets.reserve(printers.size());
     for (const Printer &printer : printers) {
         Printer record = printer;
-        const bool added = local.contains(QString::fromUtf8(printer.Addr.data(), int(printer.Addr.size())));
+        const bool added = local.contains(QString::fromStdString(printer.Addr));
         auto *widget = new PrinterWidget(record, added);
         auto *entry = new QListWidgetItem;
         entry->setSizeHint(widget->size());

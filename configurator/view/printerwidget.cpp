@@ -31,7 +31,6 @@
 
 #include <memory>
 
-
 namespace {
 
 constexpr int kOfflineStatus = 0x80;
@@ -41,11 +40,6 @@ constexpr int kPictureSize = 52;
 constexpr int kCheckMarkSize = 20;
 constexpr int kCheckMarkOffset = 29;
 constexpr int kDotSize = 8;
-
-QString text(const std::string &bytes)
-{
-    return QString::fromUtf8(bytes.data(), int(bytes.size()));
-}
 
 // SVG pictures are rendered directly, so that rows look the same whatever
 // icon engine plugins are installed, and once per process: a page may hold a
@@ -215,7 +209,7 @@ PrinterWidget::PrinterWidget(Printer &printer, bool added, QWidget *parent)
     m_iconLabel->setFixedSize(48, 48);
     setPicture(added);
 
-    auto *nameLabel = new QLabel(text(m_printer.ID), this);
+    auto *nameLabel = new QLabel(QString::fromStdString(m_printer.ID), this);
     nameLabel->setObjectName(QStringLiteral("nameLabel"));
     toolkit::bindFontSize(nameLabel, toolkit::FontSize::T6);
     m_addedLabel->hide();
@@ -227,7 +221,7 @@ PrinterWidget::PrinterWidget(Printer &printer, bool added, QWidget *parent)
     m_statusDot->setFixedSize(kDotSize, kDotSize);
     setStatusLabel(printerRowStatus(m_printer));
 
-    const QString portName = text(m_printer.PortName);
+    const QString portName = QString::fromStdString(m_printer.PortName);
     auto *connectionLabel = new QLabel(this);
     connectionLabel->setObjectName(QStringLiteral("connectionLabel"));
     if (QHostAddress().setAddress(portName))
@@ -363,12 +357,12 @@ void PrinterWidget::setStatusLabel(Printer::PrinterStatus status, int jobs)
 
 QString PrinterWidget::getAddr() const
 {
-    return text(m_printer.Addr);
+    return QString::fromStdString(m_printer.Addr);
 }
 
 bool PrinterWidget::containsName(const QString &name) const
 {
-    return text(m_printer.ID).contains(name, Qt::CaseInsensitive);
+    return QString::fromStdString(m_printer.ID).contains(name, Qt::CaseInsensitive);
 }
 
 bool PrinterWidget::isSameIpAddress(const QString &address) const
@@ -389,7 +383,7 @@ void PrinterWidget::setThreadWork()
 
 void PrinterWidget::addPrinter()
 {
-    qCDebug(lcConfigurator).noquote() << text(m_printer.ID) << "addPrinter";
+    qCDebug(lcConfigurator).noquote() << QString::fromStdString(m_printer.ID) << "addPrinter";
     if (!m_worker || !m_workerThread)
         setThreadWork();
     emit addPrinterBegin();

@@ -159,7 +159,7 @@ void Worker::recordServer(const QString &server)
 {
     Config config;
     ServerConfig record;
-    record.Authcode = QString::fromUtf8(m_auth->Authcode.data(), static_cast<int>(m_auth->Authcode.size()));
+    record.Authcode = QString::fromStdString(m_auth->Authcode);
     record.Address = server;
     record.LastUsed = QDateTime::currentDateTime();
     config.servers.insert(server, record);
