@@ -6,9 +6,9 @@
 #include <QLocale>
 #include <QString>
 
-namespace toolkit {
-
 class SingleInstance;
+
+namespace toolkit {
 
 // The program's application object: single-instance claim, translations and
 // the product data shown in the about dialog.

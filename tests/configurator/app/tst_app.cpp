@@ -76,7 +76,7 @@ QString logFile()
 // The PID recorded in the instance lock, 0 when there is none.
 qint64 lockHolder()
 {
-    QLockFile lock(toolkit::SingleInstance::lockFilePath(instanceKey));
+    QLockFile lock(SingleInstance::lockFilePath(instanceKey));
     qint64 pid = 0;
     QString host;
     QString application;

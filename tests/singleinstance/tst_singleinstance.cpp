@@ -7,8 +7,6 @@
 
 #include <cstdio>
 
-using toolkit::SingleInstance;
-
 namespace {
 
 // Child mode: hold the key, report the size of every message on stdout, quit on "quit".

@@ -9,9 +9,7 @@
 
 #include <memory>
 
-Q_LOGGING_CATEGORY(lcInstance, "quorvia.toolkit.instance")
-
-namespace toolkit {
+Q_LOGGING_CATEGORY(lcInstance, "singleinstance")
 
 namespace {
 
@@ -116,5 +114,3 @@ void SingleInstance::acceptConnection()
         });
     }
 }
-
-} // namespace toolkit

@@ -9,8 +9,6 @@
 class QLocalServer;
 class QLockFile;
 
-namespace toolkit {
-
 // Keeps a program to one running process per user and key. The first process
 // claims a lock file in the user's runtime directory and listens on a local
 // socket beside it; later processes fail to claim and may pass a message to
@@ -44,5 +42,3 @@ private:
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
 };
-
-} // namespace toolkit
