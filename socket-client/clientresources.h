@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+
+// Registers the client's resource bundle and catalogue, which live in a
+// static library and so are not registered by themselves.
+void registerClientResources();
+
+// Where the window first appears: centred by the available area's size
+// alone (its offset is not added), so a small screen gives negative values.
+QRect initialGeometry(const QSize &available);
