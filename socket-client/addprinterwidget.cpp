@@ -35,11 +35,11 @@ QLabel *nameLabel(QWidget *cell, int line)
 
 } // namespace
 
-AddPrinterWidget::AddPrinterWidget(const QString &ppdDir, QWidget *parent)
+AddPrinterWidget::AddPrinterWidget(const QString &ppdDir, const QString &queuePpd, QWidget *parent)
     : QWidget(parent)
     , ui(std::make_unique<Ui::AddPrinterWidget>())
     , m_logWidget(std::make_unique<PrintLogWidget>())
-    , m_queues(ppdDir)
+    , m_queues(ppdDir, queuePpd)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::FramelessWindowHint);
@@ -146,7 +146,7 @@ void AddPrinterWidget::onAddPrinterBtnClicked()
     } else {
         button->setChecked(true);
         setRowPicture(row, true);
-        LocalQueues::add(name);
+        m_queues.add(name);
     }
 }
 

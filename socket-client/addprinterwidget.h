@@ -19,7 +19,7 @@ class AddPrinterWidget : public QWidget
     Q_OBJECT
 
 public:
-    explicit AddPrinterWidget(const QString &ppdDir, QWidget *parent = nullptr);
+    AddPrinterWidget(const QString &ppdDir, const QString &queuePpd, QWidget *parent = nullptr);
     ~AddPrinterWidget() override;
 
     PrintLogWidget *printLogWidget() const { return m_logWidget.get(); }

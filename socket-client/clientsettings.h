@@ -9,6 +9,8 @@ struct ClientSettings
 {
     QString spoolDir = QStringLiteral("/var/spool/olvenka-cloud-printer/outfile");
     QString ppdDir = QStringLiteral("/etc/cups/ppd");
+    // The PPD the client's queues are made with.
+    QString queuePpd = QStringLiteral("/usr/share/ppd/olvenka-cloud-printer/RZP.ppd");
     // Home directory followed by "/.config/olvenka-cloud-printer".
     QString configDir;
     QString databaseFile;

@@ -7,7 +7,6 @@
 #include <QProcess>
 
 const QString LocalQueues::deviceUri = QStringLiteral("olvenka-cloud-printer:/");
-const QString LocalQueues::ppdFile = QStringLiteral("/usr/share/ppd/olvenka-cloud-printer/RZP.ppd");
 
 namespace {
 
@@ -37,8 +36,9 @@ void runOnQueue(const char *program, const QString &name)
 
 } // namespace
 
-LocalQueues::LocalQueues(const QString &ppdDir)
+LocalQueues::LocalQueues(const QString &ppdDir, const QString &queuePpd)
     : m_ppdDir(ppdDir)
+    , m_queuePpd(queuePpd)
 {
 }
 
@@ -64,11 +64,11 @@ bool LocalQueues::isClientQueue(const QString &name)
     return device.trimmed().endsWith(QStringLiteral(": ") + deviceUri);
 }
 
-void LocalQueues::add(const QString &name)
+void LocalQueues::add(const QString &name) const
 {
     runTool(QStringLiteral("lpadmin"),
             {QStringLiteral("-h"), onLocalhost, QStringLiteral("-p"), name, QStringLiteral("-v"), deviceUri,
-             QStringLiteral("-P"), ppdFile, QStringLiteral("-o"), QStringLiteral("pdftops-renderer-default=pdftocairo"),
+             QStringLiteral("-P"), m_queuePpd, QStringLiteral("-o"), QStringLiteral("pdftops-renderer-default=pdftocairo"),
              QStringLiteral("-o"), QStringLiteral("printer-is-shared=no")});
     runOnQueue("cupsenable", name);
     runOnQueue("cupsaccept", name);

@@ -9,7 +9,7 @@
 class LocalQueues
 {
 public:
-    explicit LocalQueues(const QString &ppdDir);
+    LocalQueues(const QString &ppdDir, const QString &queuePpd);
 
     // Queues with a PPD file, by name: the queues that count as added.
     QStringList withPpd() const;
@@ -17,15 +17,15 @@ public:
     // A queue made by this client: its device is the client's backend.
     static bool isClientQueue(const QString &name);
 
-    static void add(const QString &name);
+    void add(const QString &name) const;
     static void remove(const QString &name);
     // Removes the client's queues among those with a PPD that keep is
     // without; returns the names that stay.
     QStringList removeClientQueuesExcept(const QStringList &keep) const;
 
     static const QString deviceUri;
-    static const QString ppdFile;
 
 private:
     QString m_ppdDir;
+    QString m_queuePpd;
 };

@@ -59,7 +59,7 @@ MainWindow::MainWindow(const ClientSettings &settings, QWidget *parent)
     m_fileInfoSocket = new QTcpSocket(this);
     m_fileSocket = new QTcpSocket(this);
 
-    m_addPrinterWidget = std::make_unique<AddPrinterWidget>(m_settings.ppdDir);
+    m_addPrinterWidget = std::make_unique<AddPrinterWidget>(m_settings.ppdDir, m_settings.queuePpd);
 
     m_trayIcon = new QSystemTrayIcon(QIcon(QStringLiteral(":/data/img/olvenka-cloud-printer.svg")), this);
     m_trayIcon->setToolTip(tr("Olvenka Cloud Printer"));

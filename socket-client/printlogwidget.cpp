@@ -103,10 +103,20 @@ bool PrintLogWidget::canPrioritize(int state)
 
 void PrintLogWidget::recvLogList(const QVector<QStringList> &jobs)
 {
-    m_jobs = jobs;
-    m_model->removeRows(0, m_model->rowCount());
-    m_model->setRowCount(m_jobs.size());
-    for (int row = ui->tableView->verticalScrollBar()->sliderPosition(); row < m_jobs.size(); ++row)
+    // Emptying the model moves the scroll bar to the top: keep where the
+    // user is, and fill from there on.
+    QScrollBar *bar = ui->tableView->verticalScrollBar();
+    const int position = bar->sliderPosition();
+    {
+        const QSignalBlocker blocker(bar);
+        m_jobs = jobs;
+        m_model->removeRows(0, m_model->rowCount());
+        m_model->setRowCount(m_jobs.size());
+        // The scroll range follows the new rows only after a layout.
+        ui->tableView->doItemsLayout();
+    }
+    bar->setValue(position);
+    for (int row = bar->value(); row < m_jobs.size(); ++row)
         fillRow(row);
 }
 

@@ -19,6 +19,7 @@ cupsd_prepare() {
   done
   # cupsd only runs backends that are root-owned and not writable by others.
   install -o root -g root -m 0755 "$cupsd_here/tqp-backend" "$d/serverbin/backend/tqp" || return 1
+  install -o root -g root -m 0755 "$cupsd_here/olvenka-backend" "$d/serverbin/backend/olvenka-cloud-printer" || return 1
   chmod 0755 "$d" "$d/serverbin" "$d/serverbin/backend"
   chmod 1777 "$d/spool/tmp" "$d/jobs"
 
@@ -39,8 +40,13 @@ FileDevice No
 Sandboxing Relaxed
 CONF
 
+  # Tools run with "-h localhost" reach the server on this port through
+  # libcups' IPP_PORT; the machine's own port 631 is never used.
+  cupsd_port=$(cupsd_free_port) || return 1
+  echo "$cupsd_port" >"$d/port"
   cat >"$d/conf/cupsd.conf" <<CONF
 Listen $d/cups.sock
+Listen localhost:$cupsd_port
 LogLevel info
 Browsing No
 BrowseLocalProtocols none
@@ -63,10 +69,34 @@ DefaultShared No
 CONF
 }
 
+# cupsd_free_port: a loopback port nothing listens on.
+cupsd_free_port() {
+  local port i
+  for i in $(seq 1 50); do
+    port=$((20000 + RANDOM % 30000))
+    if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+      echo "$port"
+      return 0
+    fi
+  done
+  return 1
+}
+
+# cupsd_env DIR: extra variables a backend of the private server gets
+# (written before launch, e.g. the system bus and the client's spool).
+cupsd_env() {
+  local d=$1 name
+  for name in DBUS_SYSTEM_BUS_ADDRESS OLVENKA_SPOOL_DIR; do
+    if [ -n "${!name:-}" ]; then echo "SetEnv $name ${!name}" >>"$d/conf/cupsd.conf"; fi
+  done
+  return 0
+}
+
 # cupsd_launch DIR: starts cupsd in the foreground of a background job with
 # its output in the log dir; sets cupsd_pid.
 cupsd_launch() {
   local d=$1
+  cupsd_env "$d"
   /usr/sbin/cupsd -f -c "$d/conf/cupsd.conf" -s "$d/conf/cups-files.conf" \
     </dev/null >"$d/log/cupsd.out" 2>&1 &
   cupsd_pid=$!

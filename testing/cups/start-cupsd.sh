@@ -21,3 +21,4 @@ fi
 printf "export CUPS_SERVER='%s'\n" "$dir/cups.sock"
 printf "export QUORVIA_CUPSD_DIR='%s'\n" "$dir"
 printf "export QUORVIA_CUPSD_PID='%s'\n" "$cupsd_pid"
+printf "export IPP_PORT='%s'\n" "$(cat "$dir/port")"

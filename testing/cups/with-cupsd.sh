@@ -25,4 +25,5 @@ cupsd_wait_ready "$dir" "$cupsd_pid" || exit 1
 
 export CUPS_SERVER="$dir/cups.sock"
 export QUORVIA_CUPSD_DIR="$dir"
+export IPP_PORT=$(cat "$dir/port")
 "$@"
