@@ -166,7 +166,9 @@ void MainWindow::createTitleBarButtons()
     });
 
     m_returnWidget = new QWidget(ui->titleBarWid);
-    m_returnWidget->setFixedSize(90, 30);
+    // At least 90 wide, and wide enough for its label in every language.
+    m_returnWidget->setMinimumWidth(90);
+    m_returnWidget->setFixedHeight(30);
     auto *returnLayout = new QHBoxLayout(m_returnWidget);
     returnLayout->setContentsMargins(15, 0, 0, 0);
     returnLayout->setSpacing(8);
