@@ -14,6 +14,7 @@
 # Runs as root on Debian 12. The machine's own CUPS and the user's own
 # configurator settings are left alone: the configurator runs with a
 # throw-away home directory. Everything the demo starts is stopped at the end.
+# Then it shows the socket client's whole job (scripts/demo-socket-client.sh).
 # Usage: scripts/demo.sh [build-dir]   (default: build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -204,4 +205,8 @@ else
   echo "queues of the private CUPS server:"
   lpstat -v
 fi
+
+echo
+echo "== the socket client (olvenka-cloud-printer-client)"
+"$root/scripts/demo-socket-client.sh" "$build"
 echo "== done"

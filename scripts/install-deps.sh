@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qtbase5-dev qttools5-dev qttools5-dev-tools libqt5x11extras5-dev libqt5sql5-sqlite libqt5svg5-dev
   thrift-compiler libthrift-dev libboost-dev libssl-dev openssl
-  libcups2-dev cups cups-client cups-daemon cups-ppdc
+  libcups2-dev cups cups-client cups-daemon cups-ppdc cups-filters
   dbus libx11-dev xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-wqy-microhei
   procps
 )

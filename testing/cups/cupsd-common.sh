@@ -87,7 +87,7 @@ cupsd_free_port() {
 cupsd_env() {
   local d=$1 name
   for name in DBUS_SYSTEM_BUS_ADDRESS OLVENKA_SPOOL_DIR; do
-    if [ -n "${!name:-}" ]; then echo "SetEnv $name ${!name}" >>"$d/conf/cupsd.conf"; fi
+    if [ -n "${!name:-}" ]; then echo "SetEnv $name ${!name}" >>"$d/conf/cups-files.conf"; fi
   done
   return 0
 }
