@@ -4,6 +4,7 @@
 # print account may call the daemon, only root (the daemon) may call an agent.
 # Usage: policy.sh DAEMON AGENT BACKEND PRINT_USER POLICY_FILE...
 set -u
+. "$(dirname "$0")/../../testing/dbus/policy-bus.sh"
 daemon=$1 agent=$2 backend=$3 print_user=$4
 shift 4
 
@@ -17,47 +18,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-includes=""
-for policy in "$@"; do includes+="  <include>$policy</include>"$'\n'; done
-cat >"$dir/bus.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>system</type>
-  <listen>unix:path=$dir/system_bus_socket</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/>
-    <deny own="*"/>
-    <deny send_type="method_call"/>
-    <allow send_type="signal"/>
-    <allow send_requested_reply="true" send_type="method_return"/>
-    <allow send_requested_reply="true" send_type="error"/>
-    <allow receive_type="method_call"/>
-    <allow receive_type="method_return"/>
-    <allow receive_type="error"/>
-    <allow receive_type="signal"/>
-    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus"/>
-    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Introspectable"/>
-  </policy>
-$includes</busconfig>
-CONF
-dbus-daemon --config-file="$dir/bus.conf" --nofork --nopidfile --print-address=3 \
-  3>"$dir/address" >"$dir/bus.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 500); do [ -s "$dir/address" ] && break; sleep 0.01; done
-DBUS_SYSTEM_BUS_ADDRESS=$(head -n 1 "$dir/address")
-export DBUS_SYSTEM_BUS_ADDRESS
-
-failures=0
-check() { # description command...
-  local what=$1; shift
-  if "$@"; then echo "PASS: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
-as() { # account command...
-  local account=$1; shift
-  setpriv --reuid="$account" --regid="$(id -gn "$account")" --clear-groups -- "$@"
-}
+policy_bus_start "$dir" "$@"
+pids+=("${policy_bus_pids[@]}")
 bus_call() { # method args...
   local method=$1; shift
   dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
