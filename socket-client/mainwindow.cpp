@@ -356,6 +356,9 @@ void MainWindow::switchToConnectWid()
     ui->comboBox->setEditText(m_lastAddress);
     ui->codeLineEdit->setText(m_lastCode);
     closeSessionSockets();
+    // Closed sockets report no error: an upload in flight ends here.
+    if (m_uploading)
+        abortUpload("the session ended");
     const int index = ui->comboBox->findText(m_lastAddress, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index >= 0)
         ui->comboBox->setCurrentIndex(index);
@@ -528,8 +531,6 @@ void MainWindow::endSession(const QString &message)
     closeSessionSockets();
     ui->remindLabel->setText(message);
     switchToConnectWid();
-    if (m_uploading)
-        abortUpload("the session ended");
 }
 
 void MainWindow::callPrintOperation(const QString &fileName, const QString &mode)

@@ -83,6 +83,7 @@ void PrintSession::release(Role role)
     old->disconnect(this);
     old->abort();
     old->deleteLater();
+    m_writer->forget(role);
     writeEvent({QStringLiteral("disconnected"), roleName(role)});
     // The client never sends a file twice: bytes of the current upload that
     // went with this connection are lost, later uploads come on a new one.
@@ -123,6 +124,7 @@ void PrintSession::verify(QTcpSocket *socket, const QString &message)
         m_writer->write(socket, Role::Verify, QStringLiteral("3"), m_utf8);
         return;
     }
+    m_uploads.clear();
     // Every name is followed by the separator, so the last field is empty.
     QString reply = QStringLiteral("2##");
     for (const QString &printer : m_options.printers)

@@ -21,6 +21,12 @@ public:
     void splitNext(int bytes) { m_split = bytes; }
     // The next reply waits for the following one on the same socket and leaves with it.
     void mergeNext() { m_merge = true; }
+    // A held reply goes with its connection.
+    void forget(Role role)
+    {
+        if (m_held && m_held->role == role)
+            m_held.reset();
+    }
 
 private:
     void put(QTcpSocket *socket, Role role, const QByteArray &bytes, QTextCodec *codec);

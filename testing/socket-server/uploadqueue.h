@@ -33,6 +33,12 @@ public:
     std::optional<Saved> takeComplete();
     // Gives up the oldest upload, whose bytes went with a lost connection.
     void dropCurrent();
+    // A new session starts without uploads.
+    void clear()
+    {
+        m_pending.clear();
+        m_data.clear();
+    }
 
 private:
     struct Pending

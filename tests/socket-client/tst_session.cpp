@@ -6,6 +6,7 @@
 #include "logcapture.h"
 #include "mainwindow.h"
 #include "socketserver.h"
+#include "toolbutton.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -64,6 +65,7 @@ private slots:
     void refusedUploads_data();
     void refusedUploads();
     void stalledServerEndsTheUpload();
+    void switchingServerEndsTheUpload();
 
 private:
     void startWindow();
@@ -397,6 +399,28 @@ void SessionTest::stalledServerEndsTheUpload()
     QCOMPARE(callPrint(QStringLiteral("6_0_small.doc_0_Office.pdf")), 0);
     QCOMPARE(contents(m_server->waitFor(QStringLiteral("received")).value(2)), data);
     QTRY_COMPARE(JobDatabase::jobs().size(), 1);
+}
+
+void SessionTest::switchingServerEndsTheUpload()
+{
+    QVERIFY(login());
+    // The header's answer is held back: the upload waits for it.
+    QVERIFY(m_server->command(QStringLiteral("merge-next")));
+    spool(QStringLiteral("1_0_held.doc_0_Office.pdf"), randomBytes(100));
+    QCOMPARE(callPrint(QStringLiteral("1_0_held.doc_0_Office.pdf")), 0);
+    QVERIFY(!m_server->waitFor(QStringLiteral("header")).isEmpty());
+    for (ToolButton *button : m_window->findChildren<ToolButton *>()) {
+        if (button->name() == QLatin1String("switch"))
+            QTest::mouseClick(button, Qt::LeftButton);
+    }
+    QCOMPARE(m_window->size(), QSize(500, 350));
+
+    m_window->findChild<QPushButton *>(QStringLiteral("settingBtn"))->click();
+    QTRY_COMPARE(m_window->size(), QSize(850, 650));
+    const QByteArray data = randomBytes(5000);
+    spool(QStringLiteral("2_0_next.doc_0_Office.pdf"), data);
+    QCOMPARE(callPrint(QStringLiteral("2_0_next.doc_0_Office.pdf")), 0);
+    QCOMPARE(contents(m_server->waitFor(QStringLiteral("received")).value(2)), data);
 }
 
 int main(int argc, char **argv)
