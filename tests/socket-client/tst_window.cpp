@@ -293,12 +293,13 @@ void WindowTest::contextMenu()
     QSignalSpy priority(page(), &AddPrinterWidget::priorityPrintingActionSignal);
     QCOMPARE(openContextMenu(1), enabled);
     QCOMPARE(priority.count(), enabled.endsWith(QLatin1Char('1')) ? 1 : 0);
+    // Messages have no framing: each is read by the server before the next.
+    if (!priority.isEmpty())
+        QCOMPARE(m_server->waitFor(QStringLiteral("command")).value(0), QStringLiteral("15"));
     QCOMPARE(openContextMenu(0), enabled);
     QCOMPARE(cancel.count(), enabled.startsWith(QLatin1Char('1')) ? 1 : 0);
     if (!cancel.isEmpty()) {
         QCOMPARE(cancel.at(0).at(0).toString(), QStringLiteral("14##Office##r5.pdf"));
-        if (!priority.isEmpty())
-            QCOMPARE(m_server->waitFor(QStringLiteral("command")).value(0), QStringLiteral("15"));
         QCOMPARE(m_server->waitFor(QStringLiteral("command")).value(0), QStringLiteral("14"));
         QCOMPARE(JobDatabase::jobState(QStringLiteral("r5.pdf")), 3);
     }
