@@ -520,8 +520,9 @@ void MainWindow::connectIfUnconnected(QTcpSocket *socket, quint16 port)
 
 void MainWindow::closeSessionSockets()
 {
+    // Also a connection still being made: it would outlive its session.
     for (QTcpSocket *socket : {m_fileInfoSocket, m_fileSocket}) {
-        if (socket->state() == QAbstractSocket::ConnectedState)
+        if (socket->state() != QAbstractSocket::UnconnectedState)
             socket->close();
     }
 }

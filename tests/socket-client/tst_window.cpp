@@ -145,9 +145,11 @@ bool WindowTest::startAndLogin(const QStringList &serverArguments)
     child<QPushButton>("settingBtn")->click();
     QElapsedTimer timer;
     timer.start();
-    while (m_window->size() != QSize(850, 650) && timer.elapsed() < 10000)
+    // Logged in once the page shows and both session connections are up.
+    while ((m_window->size() != QSize(850, 650) || m_server->events(QStringLiteral("connected")).size() < 3)
+           && timer.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return m_window->size() == QSize(850, 650);
+    return m_window->size() == QSize(850, 650) && m_server->events(QStringLiteral("connected")).size() == 3;
 }
 
 void WindowTest::quitWindow()
