@@ -164,7 +164,10 @@ void AddPrinterWidget::updateTableWidget()
 
 void AddPrinterWidget::updateLogWidTableView()
 {
-    m_logWidget->fillTableView();
+    // A hidden view is filled when it is opened; refilling it after every
+    // reply would cost a read of the whole log each time for nothing.
+    if (m_logWidget->isVisible())
+        m_logWidget->fillTableView();
 }
 
 void AddPrinterWidget::on_viewBtn_clicked()

@@ -60,6 +60,7 @@ void PrintSession::accept(Role role)
         // Only one client session matters: the newest connection replaces the older one.
         release(role);
         socket(role) = next;
+        next->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         writeEvent({QStringLiteral("connected"), roleName(role)});
         connect(next, &QTcpSocket::readyRead, this, [this, role] { read(role); });
         connect(next, &QTcpSocket::disconnected, this, [this, role, next] {

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,6 +67,10 @@ private slots:
     void refusedUploads();
     void stalledServerEndsTheUpload();
     void switchingServerEndsTheUpload();
+    void serverKilled_data();
+    void serverKilled();
+    void readOnlyDatabase();
+    void burstOfJobs();
 
 private:
     void startWindow();
@@ -421,6 +426,96 @@ void SessionTest::switchingServerEndsTheUpload()
     spool(QStringLiteral("2_0_next.doc_0_Office.pdf"), data);
     QCOMPARE(callPrint(QStringLiteral("2_0_next.doc_0_Office.pdf")), 0);
     QCOMPARE(contents(m_server->waitFor(QStringLiteral("received")).value(2)), data);
+}
+
+void SessionTest::serverKilled_data()
+{
+    QTest::addColumn<bool>("midUpload");
+    QTest::newRow("mid-session") << false;
+    QTest::newRow("mid-upload") << true;
+}
+
+// The server vanishes; the client goes on, and a server back on its ports
+// takes the next job.
+void SessionTest::serverKilled()
+{
+    QFETCH(bool, midUpload);
+    QVERIFY(login());
+    LogCapture log("olvenka.session");
+    if (midUpload) {
+        QVERIFY(m_server->command(QStringLiteral("stall-after 100000")));
+        spool(QStringLiteral("1_0_big.doc_0_Office.pdf"), randomBytes(16 * 1024 * 1024));
+        QCOMPARE(callPrint(QStringLiteral("1_0_big.doc_0_Office.pdf")), 0);
+        QVERIFY(!m_server->waitFor(QStringLiteral("stalled")).isEmpty());
+    }
+    const QString ports = QStringLiteral("%1,%2,%3").arg(m_settings.verifyPort).arg(m_settings.fileInfoPort).arg(m_settings.filePort);
+    m_server->kill();
+    if (midUpload)
+        QTRY_VERIFY(log.contains(QtWarningMsg, QStringLiteral("upload of 1_0_big.doc_0_Office.pdf stopped")));
+    QTest::qWait(100);
+
+    m_server = std::make_unique<sockettest::ReferenceSocketServer>(QStringList{QStringLiteral("--ports"), ports});
+    QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
+    const QByteArray data = randomBytes(20000);
+    spool(QStringLiteral("2_0_after.doc_0_Office.pdf"), data);
+    QCOMPARE(callPrint(QStringLiteral("2_0_after.doc_0_Office.pdf")), 0);
+    QCOMPARE(contents(m_server->waitFor(QStringLiteral("received")).value(2)), data);
+    QTRY_COMPARE(JobDatabase::jobs().size(), 1);
+}
+
+void SessionTest::readOnlyDatabase()
+{
+    QVERIFY(login());
+    // The window's connection, reopened read-only under it.
+    JobDatabase::close();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+    db.setDatabaseName(m_settings.databaseFile);
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    QVERIFY(db.open());
+    LogCapture log("olvenka.database");
+    for (const char *name : {"1_0_a.doc_0_Office.pdf", "2_0_b.doc_0_Office.pdf"}) {
+        const QString path = spool(QLatin1String(name), randomBytes(3000));
+        QCOMPARE(callPrint(QLatin1String(name)), 0);
+        QVERIFY(!m_server->waitFor(QStringLiteral("received")).isEmpty());
+        QTRY_VERIFY(!QFile::exists(path));
+    }
+    QVERIFY(log.contains(QtDebugMsg, QStringLiteral("insert failed!")));
+    QVERIFY(m_server->command(QStringLiteral("status 13 a1.pdf")));
+    QTRY_VERIFY(log.contains(QtDebugMsg, QStringLiteral("update printing failed!")));
+}
+
+// Memory of the process, in kB.
+static long residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+void SessionTest::burstOfJobs()
+{
+    constexpr int jobs = 1000;
+    QVERIFY(login());
+    QVector<QByteArray> data;
+    for (int i = 0; i < jobs; ++i) {
+        data.append(randomBytes(QRandomGenerator::global()->bounded(1, 9000)));
+        spool(QStringLiteral("%1_0_d%1.doc_0_Office.pdf").arg(i), data.last());
+    }
+    const long before = residentKb();
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < jobs; ++i)
+        QCOMPARE(callPrint(QStringLiteral("%1_0_d%1.doc_0_Office.pdf").arg(i)), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(JobDatabase::jobs().size() == jobs, 60000);
+    qInfo("%d jobs uploaded in %lld ms; resident memory %ld kB before, %ld kB after", jobs, timer.elapsed(), before,
+          residentKb());
+    for (int i = 0; i < jobs; ++i)
+        QCOMPARE(contents(m_server->outDir() + QLatin1Char('/') + QString::number(i)), data.at(i));
+    QTRY_VERIFY(QDir(m_settings.spoolDir).isEmpty());
 }
 
 int main(int argc, char **argv)
