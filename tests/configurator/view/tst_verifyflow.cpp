@@ -75,6 +75,7 @@ private slots:
     void resultsAndWhereTheyShow();
     void alertsLastThreeSecondsOrUntilTheNextEdit();
     void keptSessionIsNotReusedForAnotherServer();
+    void serverKilledDuringTheListing();
 
 private:
     std::unique_ptr<TestCertificates> m_certificates;
@@ -244,4 +245,35 @@ void TestVerifyFlow::keptSessionIsNotReusedForAnotherServer()
 }
 
 QTEST_MAIN(TestVerifyFlow)
+
+// The server dies with the listing call in flight: a plain failure, and the
+// same page lists the next server.
+void TestVerifyFlow::serverKilledDuringTheListing()
+{
+    ReferenceServer dying(*m_certificates);
+    dying.generatePrinters(2000);
+    dying.setFault(QStringLiteral("ListPrinter"), {{QStringLiteral("mode"), QStringLiteral("stall")}});
+    QVERIFY2(dying.start(), qPrintable(dying.errorString()));
+    useCloudPort(dying.port());
+    Page page;
+    page.verify(QStringLiteral("127.0.0.1"), QStringLiteral("good"));
+    // The server is recorded right before the listing call.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Config::filePath()), verifyTimeoutMs);
+    QTest::qWait(300);
+    QVERIFY(page.results.isEmpty());
+    const quint16 port = dying.port();
+    dying.stop();
+    QTRY_COMPARE_WITH_TIMEOUT(page.results, QList<int>{int(Worker::ListFailed)}, verifyTimeoutMs);
+    QCOMPARE(page.ip->alertMessage(), QStringLiteral("Please check network connection or IP"));
+
+    ReferenceServer back(*m_certificates);
+    back.setPort(port);
+    back.setVersion(QStringLiteral("1.2.7"));
+    back.addPrinter(ReferenceServer::printer(QStringLiteral("192.168.1.20\\HP LaserJet")));
+    QVERIFY2(back.start(), qPrintable(back.errorString()));
+    page.verify(QStringLiteral("127.0.0.1"), QStringLiteral("good"));
+    QTRY_COMPARE_WITH_TIMEOUT(page.results, (QList<int>{int(Worker::ListFailed), int(Worker::Listed)}), verifyTimeoutMs);
+    QCOMPARE(page.pages->currentIndex(), 1);
+}
+
 #include "tst_verifyflow.moc"
