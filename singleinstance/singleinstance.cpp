@@ -1,6 +1,7 @@
 #include "singleinstance.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -9,18 +10,29 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 Q_LOGGING_CATEGORY(lcInstance, "singleinstance")
 
 namespace {
 
 // The runtime directory is private to the user (mode 0700), which is what
-// makes the key per-user.
+// makes the key per-user. Without a usable one (none, or another account's,
+// as after su) a folder of the user's own in the temporary folder stands in:
+// a shared name there would let one account's process keep every other
+// account's from starting.
 QString runtimeDir()
 {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    return dir;
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!dir.isEmpty())
+        return dir;
+    const QString own = QDir::tempPath() + QStringLiteral("/singleinstance-") + QString::number(::getuid());
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    const QFileInfo info(own);
+    if (!info.isDir() || info.isSymLink() || info.ownerId() != ::getuid())
+        qCWarning(lcInstance) << "no private folder for the instance lock:" << own;
+    return own;
 }
 
 QString sanitisedKey(const QString &key)

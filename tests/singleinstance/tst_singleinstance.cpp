@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -42,6 +43,7 @@ private slots:
     void claimInOneProcess();
     void holderInAnotherProcessEnds_data();
     void holderInAnotherProcessEnds();
+    void twoAccountsWithoutARuntimeDirectory();
 };
 
 void TestSingleInstance::claimInOneProcess()
@@ -89,6 +91,42 @@ void TestSingleInstance::holderInAnotherProcessEnds()
     QSignalSpy received(&successor, &SingleInstance::messageReceived);
     QVERIFY(SingleInstance(key).sendMessage("after"));
     QTRY_COMPARE(received.count(), 1);
+}
+
+// Neither account has a usable runtime directory: the one named is a third
+// account's (as after su), and so are the fall-backs Qt would make in the
+// temporary folder. Each account must still hold its own key.
+void TestSingleInstance::twoAccountsWithoutARuntimeDirectory()
+{
+    QTemporaryDir temp;
+    QVERIFY(QFile::setPermissions(temp.path(), QFile::Permissions(0x7777)));
+    for (const char *dir : {"foreign", "runtime-root", "runtime-nobody"}) {
+        QVERIFY(QDir(temp.path()).mkdir(QLatin1String(dir)));
+        QCOMPARE(QProcess::execute(QStringLiteral("chown"), {QStringLiteral("daemon"), temp.filePath(QLatin1String(dir))}), 0);
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), temp.filePath(QStringLiteral("foreign")));
+    environment.insert(QStringLiteral("TMPDIR"), temp.path());
+    const QString key = uniqueKey("accounts");
+    QProcess root;
+    QProcess nobody;
+    for (QProcess *holder : {&root, &nobody}) {
+        holder->setProcessEnvironment(environment);
+        const QStringList hold{QStringLiteral("--hold"), key};
+        if (holder == &nobody)
+            holder->start(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                                                 QStringLiteral("--clear-groups"), QStringLiteral("--"),
+                                                                 QCoreApplication::applicationFilePath()}
+                                                         + hold);
+        else
+            holder->start(QCoreApplication::applicationFilePath(), hold);
+        QVERIFY(holder->waitForReadyRead(10000));
+        QCOMPARE(holder->readAllStandardOutput(), QByteArray("claimed\n"));
+    }
+    root.kill();
+    nobody.kill();
+    root.waitForFinished();
+    nobody.waitForFinished();
 }
 
 int main(int argc, char **argv)
