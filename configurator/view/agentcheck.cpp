@@ -20,9 +20,13 @@ bool AgentCheck::isRunning() const
     // by file name only; the full path shows only for a running agent. Only
     // this user's processes count: another user's agent does not serve this
     // user's print jobs.
+    // The name is quoted for the shell: a path set at build time may hold
+    // spaces or shell characters.
+    QString name = QFileInfo(m_agentPath).fileName();
+    name.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
     QProcess query;
     query.start(QStringLiteral("bash"),
-                {QStringLiteral("-c"), QStringLiteral("ps ux | grep ") + QFileInfo(m_agentPath).fileName()});
+                {QStringLiteral("-c"), QStringLiteral("ps ux | grep -F -- '") + name + QLatin1Char('\'')});
     query.waitForFinished(listingTimeoutMs);
     const QString listing = QString::fromLocal8Bit(query.readAllStandardOutput());
     if (query.state() != QProcess::NotRunning) {
@@ -39,7 +43,13 @@ bool AgentCheck::ensureRunning() const
     QProcess agent;
     agent.setProgram(m_agentPath);
     if (!agent.startDetached()) {
-        qCWarning(lcConfigurator) << "cannot start the agent" << m_agentPath << agent.errorString();
+        // A detached start keeps no error of its own; say what is wrong
+        // with the file.
+        const QFileInfo file(m_agentPath);
+        const QString reason = !file.exists()        ? QStringLiteral("no such file")
+                               : !file.isExecutable() ? QStringLiteral("not executable")
+                                                      : QStringLiteral("it could not be run");
+        qCWarning(lcConfigurator).noquote() << "cannot start the agent" << m_agentPath << QLatin1Char(':') << reason;
         return false;
     }
     return true;

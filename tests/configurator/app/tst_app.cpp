@@ -1,4 +1,5 @@
 #include "agentcheck.h"
+#include "logcapture.h"
 #include "configdialog.h"
 #include "singleinstance.h"
 
@@ -22,7 +23,8 @@ const QString alreadyRunning = QStringLiteral("The quorvia-cloud-print-configura
 class FakeAgent
 {
 public:
-    FakeAgent()
+    explicit FakeAgent(const QString &name = QStringLiteral("quorvia-cloud-print-agent"))
+        : m_name(name)
     {
         QFile script(path());
         if (script.open(QIODevice::WriteOnly)) {
@@ -39,7 +41,7 @@ public:
             ::kill(static_cast<pid_t>(pid), SIGTERM);
     }
 
-    QString path() const { return m_dir.filePath(QStringLiteral("quorvia-cloud-print-agent")); }
+    QString path() const { return m_dir.filePath(m_name); }
 
     // Lets another account run it.
     void shareWithOthers() const
@@ -64,6 +66,7 @@ public:
     }
 
 private:
+    QString m_name;
     QTemporaryDir m_dir;
 };
 
@@ -92,6 +95,8 @@ class TestApp : public QObject
 private slots:
     void secondStartExitsWhileTheFirstRuns();
     void agentIsStartedOnlyWhenNotRunning();
+    void agentPathsThatAShellWouldSplit_data();
+    void agentPathsThatAShellWouldSplit();
     void showingTheWindowChecksForTheAgent();
     void anotherUsersAgentDoesNotCount();
 };
@@ -140,6 +145,30 @@ void TestApp::agentIsStartedOnlyWhenNotRunning()
     QVERIFY(!check.ensureRunning());
     QCOMPARE(installed.pids().size(), 1);
     QCOMPARE(copy.pids().size(), 1);
+}
+
+void TestApp::agentPathsThatAShellWouldSplit_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("space") << QStringLiteral("cloud print agent");
+    QTest::newRow("quote") << QStringLiteral("it's-the-agent");
+    QTest::newRow("command") << QStringLiteral("agent$(touch canary)");
+}
+
+void TestApp::agentPathsThatAShellWouldSplit()
+{
+    QFETCH(QString, name);
+    FakeAgent agent(name);
+    const AgentCheck check(agent.path());
+    QVERIFY(!check.isRunning());
+    QVERIFY(check.ensureRunning());
+    QTRY_VERIFY(check.isRunning());
+    QVERIFY(!QFile::exists(QStringLiteral("canary")));
+
+    LogCapture log;
+    QVERIFY(!AgentCheck(agent.path() + QStringLiteral("-missing")).ensureRunning());
+    QVERIFY(log.contains(QtWarningMsg, QStringLiteral("cannot start the agent")));
+    QVERIFY(log.texts(QtWarningMsg).constLast().endsWith(QStringLiteral(": no such file")));
 }
 
 void TestApp::anotherUsersAgentDoesNotCount()
