@@ -18,11 +18,6 @@ const int kDefaultPort = cloudprint::CloudPrintConstants().CLOUD_PRINT_PORT;
 int g_cloudPort = kDefaultPort;
 QString g_portFile;
 
-bool isValidPort(int port)
-{
-    return static_cast<unsigned>(port - 1025) < 64511u;
-}
-
 QString keyPath()
 {
     return kGroup + QLatin1Char('/') + kKey;
@@ -39,6 +34,11 @@ int readPort(const QSettings &settings)
 
 namespace printerport {
 
+bool IsValidPort(int port)
+{
+    return port >= MinimumPort && port <= MaximumPort;
+}
+
 int GetCloudPrintPort()
 {
     return g_cloudPort;
@@ -52,13 +52,15 @@ int GetCloudPrintPortInFile()
     return readPort(settings);
 }
 
-void SetCloudPrintPort(int port)
+bool SetCloudPrintPort(int port)
 {
-    if (!isValidPort(port) || g_portFile.isEmpty())
-        return;
+    if (!IsValidPort(port) || g_portFile.isEmpty())
+        return false;
     QSettings settings(g_portFile, QSettings::IniFormat);
     settings.setValue(keyPath(), port);
+    // Reading the value back would only show the settings' own cache.
     settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
 void ConfigPrinterPort()
@@ -68,7 +70,7 @@ void ConfigPrinterPort()
     if (QFileInfo::exists(g_portFile)) {
         const QSettings settings(g_portFile, QSettings::IniFormat);
         const int port = readPort(settings);
-        g_cloudPort = isValidPort(port) ? port : kDefaultPort;
+        g_cloudPort = IsValidPort(port) ? port : kDefaultPort;
         return;
     }
     g_cloudPort = kDefaultPort;

@@ -11,8 +11,14 @@ int GetCloudPrintPort();
 // "PrinterPorts/CloudPort" as stored in the port file; 0 when absent or not a number.
 int GetCloudPrintPortInFile();
 
-// Stores a port from 1025 to 65535 in the port file; ignores any other value.
-void SetCloudPrintPort(int port);
+// The ports a cloud print server may listen on.
+constexpr int MinimumPort = 1025;
+constexpr int MaximumPort = 65535;
+bool IsValidPort(int port);
+
+// Stores a port from MinimumPort to MaximumPort in the port file. False for
+// any other value, or when the file could not be written.
+bool SetCloudPrintPort(int port);
 
 // Sets the port file path below the home directory, then loads the file or creates it.
 void ConfigPrinterPort();

@@ -16,8 +16,6 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int minimumPort = 1025;
-constexpr int maximumPort = 65535;
 constexpr int alertDurationMs = 3000;
 } // namespace
 
@@ -72,7 +70,7 @@ void PortConfigDialog::initUI()
     m_portEdit = new toolkit::LineEdit;
     m_portEdit->setObjectName(QStringLiteral("portEdit"));
     m_portEdit->setFixedSize(326, 36);
-    m_portEdit->setValidator(new QIntValidator(0, maximumPort, m_portEdit));
+    m_portEdit->setValidator(new QIntValidator(0, printerport::MaximumPort, m_portEdit));
     m_portEdit->setText(QString::number(printerport::GetCloudPrintPortInFile()));
     auto *grid = new QGridLayout;
     grid->setContentsMargins(18, 0, 0, 10);
@@ -126,12 +124,11 @@ bool PortConfigDialog::savePort()
     // A port outside the range, or one the file did not take, is reported
     // instead of closing as if it had been saved.
     const int port = m_portEdit->text().toInt(nullptr, 10);
-    if (port < minimumPort || port > maximumPort) {
+    if (!printerport::IsValidPort(port)) {
         m_portEdit->showAlertMessage(tr("Please enter a port from 1025 to 65535"), alertDurationMs);
         return false;
     }
-    printerport::SetCloudPrintPort(port);
-    if (printerport::GetCloudPrintPortInFile() != port) {
+    if (!printerport::SetCloudPrintPort(port)) {
         m_portEdit->showAlertMessage(tr("The port could not be saved"), alertDurationMs);
         return false;
     }

@@ -68,6 +68,7 @@ private slots:
     void fieldShowsTheStoredValue();
     void modify_data();
     void modify();
+    void unwritablePortFile();
     void confirmationGuardsTheDialog();
 };
 
@@ -137,6 +138,27 @@ void TestPortDialog::modify()
     QCOMPARE(printerport::GetCloudPrintPort(), 9100);
     printerport::ConfigPrinterPort();
     QTEST(printerport::GetCloudPrintPort(), "stored");
+}
+
+// A folder where the file should be: no account can write it.
+void TestPortDialog::unwritablePortFile()
+{
+    QVERIFY(QFile::remove(portFile()) && QDir().mkpath(portFile()));
+    PortConfigDialog dialog;
+    auto *edit = dialog.findChild<toolkit::LineEdit *>(QStringLiteral("portEdit"));
+    QString alert;
+    repeatUntilDone(&dialog, [&] {
+        if (!dialog.isVisible())
+            return false;
+        edit->setText(QStringLiteral("20000"));
+        dialog.findChild<QPushButton *>(QStringLiteral("modifyButton"))->click();
+        alert = edit->alertMessage();
+        dialog.close();
+        return true;
+    });
+    dialog.exec();
+    QVERIFY(QDir(portFile()).removeRecursively());
+    QCOMPARE(alert, QStringLiteral("The port could not be saved"));
 }
 
 void TestPortDialog::confirmationGuardsTheDialog()
