@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QMetaEnum>
+#include <QMutex>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QUrl>
@@ -84,17 +85,73 @@ bool runAdminTool(const QString& tool, const QStringList& arguments)
     return checkProcessRun(process);
 }
 
+// Half-made queues whose removal failed, most likely because cupsd stopped
+// answering in the middle of the install. Installs run on row threads and the
+// retry runs on the UI thread as well, so the lock guards the names and is
+// held through a retry: an install that takes a name over cannot race it.
+struct LeftoverQueues
+{
+    QMutex mutex;
+    QStringList names;
+};
+
+LeftoverQueues& leftoverQueues()
+{
+    static LeftoverQueues leftovers;
+    return leftovers;
+}
+
+void rememberLeftover(const QString& queue)
+{
+    LeftoverQueues& leftovers = leftoverQueues();
+    const QMutexLocker lock(&leftovers.mutex);
+    if (!leftovers.names.contains(queue))
+        leftovers.names.append(queue);
+}
+
+bool forgetLeftover(const QString& queue)
+{
+    LeftoverQueues& leftovers = leftoverQueues();
+    const QMutexLocker lock(&leftovers.mutex);
+    return leftovers.names.removeAll(queue) > 0;
+}
+
+enum class QueuePresence { Present, Absent, Unknown };
+
+QueuePresence queuePresence(const QString& queue)
+{
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", 0,
+                     "/printers/%s", queue.toUtf8().constData());
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "printer-name");
+    ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"));
+    const ipp_status_t status = cupsLastError();
+    if (status == IPP_STATUS_ERROR_NOT_FOUND)
+        return QueuePresence::Absent;
+    return status < IPP_STATUS_REDIRECTION_OTHER_SITE ? QueuePresence::Present
+                                                      : QueuePresence::Unknown;
+}
+
 // A queue that cannot be enabled or does not accept jobs is of no use and
-// would only block the name; take it away again.
+// would only block the name; take it away again, or later if CUPS does not
+// answer now.
 void removeHalfInstalledQueue(const QString& queue, const char* reason)
 {
     qCWarning(lcCups).noquote() << "Removing queue" << queue << "because" << reason;
-    if (!runAdminTool(QStringLiteral("lpadmin"), {QStringLiteral("-x"), queue}))
-        qCWarning(lcCups).noquote() << "Could not remove queue" << queue;
+    if (!runAdminTool(QStringLiteral("lpadmin"), {QStringLiteral("-x"), queue})) {
+        qCWarning(lcCups).noquote() << "Could not remove queue" << queue
+                                    << "- trying again when CUPS answers";
+        rememberLeftover(queue);
+    }
 }
 
 bool installQueue(const cloudprint::Printer& printer, const QString& ppd)
 {
+    // Before the name is chosen, so that a leftover does not push it aside.
+    CUPSClient::removeLeftoverQueues();
     const QUrl url(QString::fromLatin1(printer.Addr.data(), int(printer.Addr.size())),
                    QUrl::TolerantMode);
     const QString queue =
@@ -107,8 +164,14 @@ bool installQueue(const cloudprint::Printer& printer, const QString& ppd)
         QStringLiteral("-o"), QStringLiteral("printer-is-shared=false"),
         QStringLiteral("-o"), QStringLiteral("printer-error-policy=abort-job"),
     };
-    if (!runAdminTool(QStringLiteral("lpadmin"), arguments))
+    // With CUPS silent while the name was chosen, it can be a leftover's, which
+    // lpadmin -p takes over: no retry may remove it meanwhile.
+    const bool wasLeftover = forgetLeftover(queue);
+    if (!runAdminTool(QStringLiteral("lpadmin"), arguments)) {
+        if (wasLeftover)
+            rememberLeftover(queue);
         return false;
+    }
     if (!enablePrinter(queue)) {
         removeHalfInstalledQueue(queue, "it could not be enabled");
         return false;
@@ -137,6 +200,31 @@ QMap<QString, cloudprint::Printer> CUPSClient::listPrinter()
                         printer);
     }
     return printers;
+}
+
+void CUPSClient::removeLeftoverQueues()
+{
+    LeftoverQueues& leftovers = leftoverQueues();
+    const QMutexLocker lock(&leftovers.mutex);
+    for (auto it = leftovers.names.begin(); it != leftovers.names.end();) {
+        const QString& queue = *it;
+        bool gone = false;
+        switch (queuePresence(queue)) {
+        case QueuePresence::Absent:
+            qCInfo(lcCups).noquote() << "Leftover queue" << queue << "is gone";
+            gone = true;
+            break;
+        case QueuePresence::Present:
+            gone = runAdminTool(QStringLiteral("lpadmin"), {QStringLiteral("-x"), queue});
+            if (gone)
+                qCInfo(lcCups).noquote() << "Removed leftover queue" << queue;
+            break;
+        case QueuePresence::Unknown:
+            // CUPS still does not answer; lpadmin would fail as well.
+            break;
+        }
+        it = gone ? leftovers.names.erase(it) : it + 1;
+    }
 }
 
 QStringList CUPSClient::listPrinterName()

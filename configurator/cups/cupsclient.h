@@ -13,8 +13,9 @@ class QProcess;
 class QUrl;
 
 // Reads the local CUPS destinations and installs cloud printer queues. All
-// operations are class-level, keep no state and block until CUPS or the
-// tools have answered, so they belong on a worker thread.
+// operations are class-level and block until CUPS or the tools have answered,
+// so they belong on a worker thread. The only state kept is the names of
+// half-made queues that could not be removed yet.
 class CUPSClient : public QObject
 {
     Q_OBJECT
@@ -35,6 +36,11 @@ public:
     static bool addPrinter(const cloudprint::Printer& printer, const QString& ppd);
     // The same with the packaged generic PPD.
     static bool addPrinter(const cloudprint::Printer& printer);
+
+    // Removes the half-made queues of failed installs whose removal failed
+    // (cupsd stopped in between), and forgets those CUPS no longer has.
+    // Each install does this first; the installed-state refresh does as well.
+    static void removeLeftoverQueues();
 };
 
 cloudprint::Printer copyCUPSDest(cups_dest_t* dest);

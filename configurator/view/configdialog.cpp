@@ -427,8 +427,10 @@ void ConfiguratorWindow::buildPrinterPage()
 
 void ConfiguratorWindow::checkoutStatus()
 {
-    if (m_printerList)
+    if (m_printerList) {
+        CUPSClient::removeLeftoverQueues();
         m_printerList->refreshInstalled(CUPSClient::listPrinter());
+    }
 }
 
 void ConfiguratorWindow::checkoutPrintStatus()

@@ -5,6 +5,8 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QProcess>
 #include <QUrl>
 #include <QUuid>
 #include <QtTest>
@@ -33,6 +35,37 @@ class TestCupsInstall : public QObject
 
     QString m_name;
     QString m_ppd;
+    // The private cupsd once a test has stopped the one the run began with.
+    QProcess m_cupsd;
+
+    // Starts cupsd again on the same directories, as with-cupsd.sh does, and
+    // waits until it answers.
+    bool restartCupsd()
+    {
+        const QString dir = qEnvironmentVariable("QUORVIA_CUPSD_DIR");
+        if (m_cupsd.state() != QProcess::NotRunning)
+            m_cupsd.waitForFinished();
+        m_cupsd.setProgram(QStringLiteral("/usr/sbin/cupsd"));
+        m_cupsd.setArguments({QStringLiteral("-f"), QStringLiteral("-c"), dir + QStringLiteral("/conf/cupsd.conf"),
+                              QStringLiteral("-s"), dir + QStringLiteral("/conf/cups-files.conf")});
+        m_cupsd.setProcessChannelMode(QProcess::MergedChannels);
+        m_cupsd.setStandardOutputFile(dir + QStringLiteral("/log/cupsd.out"), QIODevice::Append);
+        m_cupsd.start();
+        if (!m_cupsd.waitForStarted())
+            return false;
+        QFile pidFile(dir + QStringLiteral("/cupsd.pid"));
+        if (!pidFile.open(QIODevice::WriteOnly) || pidFile.write(QByteArray::number(m_cupsd.processId()) + '\n') < 0)
+            return false;
+        pidFile.close();
+        for (int i = 0; i < 200 && m_cupsd.state() == QProcess::Running; ++i) {
+            QProcess lpstat;
+            lpstat.start(QStringLiteral("/usr/bin/lpstat"), {QStringLiteral("-r")});
+            if (lpstat.waitForFinished() && lpstat.readAllStandardOutput() == "scheduler is running\n")
+                return true;
+            QTest::qWait(50);
+        }
+        return false;
+    }
 
 private slots:
     void initTestCase()
@@ -43,7 +76,15 @@ private slots:
         QVERIFY(!m_ppd.isEmpty());
     }
 
-    void cleanupTestCase() { QDir(QStringLiteral("/tmp/") + m_name).removeRecursively(); }
+    void cleanupTestCase()
+    {
+        QDir(QStringLiteral("/tmp/") + m_name).removeRecursively();
+        // with-cupsd.sh only knows the PID of the cupsd it started.
+        if (m_cupsd.state() != QProcess::NotRunning) {
+            m_cupsd.terminate();
+            m_cupsd.waitForFinished();
+        }
+    }
 
     void cleanup()
     {
@@ -146,6 +187,49 @@ private slots:
         QCOMPARE(tools.calls(), calls);
         QVERIFY(!queueState(QStringLiteral("Lab@10.0.0.5:9100")).exists);
         QCOMPARE(capture.contains(QtWarningMsg, QStringLiteral("Removing queue Lab@10.0.0.5:9100 because")), run > 1);
+    }
+
+    void leftoverQueueRemovedOnceCupsdIsBack_data()
+    {
+        QTest::addColumn<bool>("removedMeanwhile");
+
+        QTest::newRow("still there") << false;
+        QTest::newRow("removed meanwhile") << true;
+    }
+
+    // cupsd stops between lpadmin and cupsenable, so the half-made queue
+    // cannot be removed at once; it is once cupsd answers again, and only it.
+    void leftoverQueueRemovedOnceCupsdIsBack()
+    {
+        QFETCH(bool, removedMeanwhile);
+
+        StandInTools tools;
+        for (const QString& name : {QStringLiteral("lpadmin"), QStringLiteral("cupsaccept")})
+            QVERIFY(tools.add(name, QStringLiteral("exec /usr/sbin/%1 \"$@\"").arg(name)));
+        QVERIFY(tools.add(QStringLiteral("cupsenable"),
+                          QStringLiteral("pid=$(cat \"$QUORVIA_CUPSD_DIR/cupsd.pid\")\n"
+                                         "kill -TERM \"$pid\"\n"
+                                         "for i in $(seq 200); do\n"
+                                         "  case $(awk '{print $3}' /proc/$pid/stat 2>/dev/null) in ''|Z) break;; esac\n"
+                                         "  sleep 0.05\n"
+                                         "done\n"
+                                         "exec /usr/sbin/cupsenable \"$@\"")));
+        cupstooldir::setDirForTesting(tools.path());
+
+        const QString queue = QStringLiteral("Lab@10.0.0.5:9100");
+        QVERIFY(!CUPSClient::addPrinter(printer(QStringLiteral("Lab")), m_ppd));
+        QVERIFY(restartCupsd());
+        QVERIFY(!queueState(queue).accepting && queueState(queue).exists);
+        if (removedMeanwhile)
+            QVERIFY(lpadmin({QStringLiteral("-x"), queue}));
+        QVERIFY(addQueue(QStringLiteral("Other"), QStringLiteral("tqp://10.0.0.6:9100/Other")));
+
+        CUPSClient::removeLeftoverQueues();
+        QCOMPARE(CUPSClient::listPrinterName(), QStringList{QStringLiteral("Other")});
+        // Gone either way, so it is not tried again.
+        const int calls = tools.calls().size();
+        CUPSClient::removeLeftoverQueues();
+        QCOMPARE(tools.calls().size(), calls);
     }
 
     void genericPpdOverload()
