@@ -6,6 +6,7 @@
 #include "queueurilist.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QMetaEnum>
 #include <QMutex>
@@ -260,6 +261,8 @@ QString CUPSClient::generatePpdByDrv(const QString& drv, const QString& name)
         ppdc.kill();
         ppdc.waitForFinished();
     }
+    // The folder is this run's own; whatever ppdc left in it is of no use.
+    QDir(outputDir).removeRecursively();
     return {};
 }
 

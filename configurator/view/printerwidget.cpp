@@ -119,12 +119,14 @@ Worker::Worker(const cloudprint::Printer &printer, QObject *parent)
 void Worker::doAddPrinter()
 {
     int result = 1;
+    // Nothing may escape the worker thread's slot; the log says which stage
+    // failed.
     try {
         result = addPrinter();
+    } catch (const std::exception &error) {
+        qCWarning(lcConfigurator).noquote() << "add printer failed while" << QLatin1String(m_stage) << ':' << error.what();
     } catch (...) {
-        // Only setting up TLS can still throw here (the RPC calls are
-        // guarded); nothing may escape the worker thread's slot.
-        qCWarning(lcConfigurator) << "invalid server address";
+        qCWarning(lcConfigurator).noquote() << "add printer failed while" << QLatin1String(m_stage);
     }
     emit addPrinterFinish(result);
 }
@@ -147,6 +149,7 @@ void removeTemporaryFiles(const QString &driver, const QString &ppd)
 
 int Worker::addPrinter()
 {
+    m_stage = "connecting to the server";
     const ServerConfig server = Config().lastUsed();
     // Client and auth record belong to this run only.
     auto client = std::make_unique<CloudPrintRPCClient>(server.Address, this);
@@ -162,6 +165,7 @@ int Worker::addPrinter()
         return 1;
     }
     qCInfo(lcConfigurator) << "get ppd driver begin";
+    m_stage = "fetching the driver description";
 
     // Each installation names its own files, so several rows can install at once.
     const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -177,11 +181,13 @@ int Worker::addPrinter()
     if (driver.isEmpty())
         return 1;
 
+    m_stage = "compiling the PPD";
     ppd = CUPSClient::generatePpdByDrv(driver, name);
     if (ppd.isEmpty()) {
         qCWarning(lcConfigurator) << "generate ppd failed";
         return 1;
     }
+    m_stage = "creating the queue";
     return CUPSClient::addPrinter(m_printer, ppd) ? 0 : 1;
 }
 

@@ -38,6 +38,8 @@ private:
     int addPrinter();
 
     cloudprint::Printer m_printer;
+    // What the installation is doing, for the log when it fails.
+    const char *m_stage = "starting";
 };
 
 } // namespace PrinterWidgetInnter

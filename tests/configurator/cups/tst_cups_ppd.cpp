@@ -94,6 +94,8 @@ private slots:
         const qint64 elapsed = timer.elapsed();
 
         QCOMPARE(ppd, log.isEmpty() ? QStringLiteral("/tmp/%1/TQP.ppd").arg(m_name) : QString());
+        // A failed run leaves no folder behind.
+        QCOMPARE(QFileInfo::exists(QStringLiteral("/tmp/") + m_name), log.isEmpty());
         QFile file(ppd);
         if (log.isEmpty())
             QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().contains("*ModelName: \"Quorvia TQP Cloud Printer\"")
