@@ -78,7 +78,15 @@ QString AuthcodeInputDialog::authcode() const
 
 void AuthcodeInputDialog::setAddress(const QString &addr)
 {
-    d->label->setText(tr("The authorization code of cloud print server (%1) has been updated").arg(addr));
+    // The address stays on one line: broken after "tqp://" it reads as two.
+    // Word joiners between its characters forbid a line break inside it.
+    QString whole;
+    for (const QChar c : addr) {
+        if (!whole.isEmpty())
+            whole += QChar(0x2060);
+        whole += c;
+    }
+    d->label->setText(tr("The authorization code of cloud print server (%1) has been updated").arg(whole));
     d->address = addr;
 }
 

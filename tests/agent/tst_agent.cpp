@@ -15,6 +15,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTest>
@@ -33,6 +36,12 @@ const QString address = QStringLiteral("tqp://192.168.7.2:9100");
 QString decoded(const QString &reply)
 {
     return QString::fromStdString(RsaHelper::rsaDencryptFromBase64(reply.toStdString()));
+}
+
+// The label's text without the word joiners that keep an address on one line.
+QString plainText(const QLabel *label)
+{
+    return QString(label->text()).remove(QChar(0x2060));
 }
 
 void saveCode(const QString &addr, const QString &code)
@@ -57,6 +66,7 @@ private slots:
     void requestInputAuthcode_data();
     void requestInputAuthcode();
     void secondPromptWhileOneIsOpen();
+    void addressStaysOnOneLine();
     void notifyWithoutNotificationService();
     void refusedRegistrationExits();
 
@@ -238,7 +248,7 @@ void AgentTest::requestInputAuthcode()
     whenDialogShown([&] {
         shownText = lineEdit->text();
         for (const QLabel *label : dialog->findChildren<QLabel *>())
-            shownLabels.append(label->text());
+            shownLabels.append(plainText(label));
         type(typed);
         if (close == QLatin1String("print"))
             QTest::mouseClick(dialog->button(AuthcodeInputDialog::PrintButton), Qt::LeftButton);
@@ -292,7 +302,7 @@ void AgentTest::secondPromptWhileOneIsOpen()
                 wait->stop();
                 wait->deleteLater();
                 for (const QLabel *label : dialog->findChildren<QLabel *>())
-                    labelsAfterSecond.append(label->text());
+                    labelsAfterSecond.append(plainText(label));
                 lineEdit->clear();
                 QTest::keyClicks(lineEdit, QStringLiteral("for-the-first"));
                 dialog->button(AuthcodeInputDialog::PrintButton)->click();
@@ -311,6 +321,36 @@ void AgentTest::secondPromptWhileOneIsOpen()
     const Config config;
     QCOMPARE(config.servers.value(address).Authcode, QStringLiteral("for-the-first"));
     QVERIFY(!config.servers.contains(other));
+}
+
+void AgentTest::addressStaysOnOneLine()
+{
+    const QString url = QStringLiteral("tqp://10.0.0.5:9100");
+    AuthcodeInputDialog dialog;
+    dialog.setAddress(url);
+    QLabel *message = nullptr;
+    for (QLabel *label : dialog.findChildren<QLabel *>()) {
+        if (plainText(label).contains(url))
+            message = label;
+    }
+    QVERIFY(message);
+    // Laid out as the label does, at any width: the message wraps, but never
+    // inside the address.
+    QTextDocument document;
+    document.setDefaultFont(message->font());
+    document.setDocumentMargin(0);
+    document.setPlainText(message->text());
+    const QTextBlock block = document.firstBlock();
+    const int start = plainText(message).indexOf(url);
+    const int end = block.text().lastIndexOf(url.back()) + 1;
+    for (int width = 250; width <= 600; width += 5) {
+        document.setTextWidth(width);
+        document.size();
+        for (int i = 0; i < block.layout()->lineCount(); ++i) {
+            const int lineStart = block.layout()->lineAt(i).textStart();
+            QVERIFY2(lineStart <= start || lineStart >= end, qPrintable(QString::number(width)));
+        }
+    }
 }
 
 void AgentTest::notifyWithoutNotificationService()
