@@ -63,6 +63,8 @@ AddPrinterWidget::AddPrinterWidget(const QString &ppdDir, const QString &queuePp
     table->verticalScrollBar()->setContextMenuPolicy(Qt::NoContextMenu);
     table->verticalScrollBar()->setStyleSheet(QLatin1String(scrollBarStyle));
 
+    connect(table->verticalScrollBar(), &QScrollBar::valueChanged, this, &AddPrinterWidget::buildVisibleRows);
+
     connect(m_logWidget.get(), &PrintLogWidget::cancelPrintingActionSignal, this,
             &AddPrinterWidget::cancelPrintingActionSignal);
     connect(m_logWidget.get(), &PrintLogWidget::priorityPrintingActionSignal, this,
@@ -92,41 +94,68 @@ QString AddPrinterWidget::stateText(bool failed, bool busy)
 void AddPrinterWidget::fillTableWidget(const QStringList &names)
 {
     const QStringList added = m_queues.removeClientQueuesExcept(names);
+    m_names = names;
+    m_added.clear();
+    for (const QString &name : names)
+        m_added.append(added.contains(name));
+    m_states = QStringList();
+    for (int row = 0; row < names.size(); ++row)
+        m_states.append(tr("Printer idle"));
 
     QTableWidget *table = ui->tableWidget;
+    table->clearContents();
     table->setRowCount(names.size());
-    for (int row = 0; row < names.size(); ++row) {
-        const bool isAdded = added.contains(names.at(row));
+    table->verticalScrollBar()->setValue(0);
+    buildVisibleRows();
+}
 
-        auto *picture = new QLabel;
-        picture->setFixedSize(32, 60);
-        table->setCellWidget(row, Picture, picture);
-        setRowPicture(row, isAdded);
-
-        auto *cell = new QWidget;
-        auto *lines = new QVBoxLayout(cell);
-        lines->setContentsMargins(0, 0, 0, 0);
-        lines->setSpacing(0);
-        auto *name = new QLabel(names.at(row));
-        // Names come from the server: never read them as markup.
-        name->setTextFormat(Qt::PlainText);
-        name->setFixedSize(736, 30);
-        name->setStyleSheet(QStringLiteral("background:transparent;border:0px;font-size:14px;color:#444444;"));
-        auto *state = new QLabel(tr("Printer idle"));
-        state->setFixedSize(736, 30);
-        state->setStyleSheet(QStringLiteral("background:transparent;border:0px;font-size:12px;color:#999999;"));
-        lines->addWidget(name);
-        lines->addWidget(state);
-        table->setCellWidget(row, Name, cell);
-
-        auto *button = new ToolButton(isAdded ? QStringLiteral("del") : QStringLiteral("add"), 32, 60, ToolButton::Plain);
-        // Showing the queue's state is no request to change it.
-        button->blockSignals(true);
-        button->setChecked(isAdded);
-        button->blockSignals(false);
-        connect(button, &ToolButton::clicked, this, &AddPrinterWidget::onAddPrinterBtnClicked);
-        table->setCellWidget(row, Button, button);
+void AddPrinterWidget::buildVisibleRows()
+{
+    // A row's widgets are made when it first comes into view: a server with
+    // a thousand printers costs the rows looked at, not a thousand rows.
+    QTableWidget *table = ui->tableWidget;
+    const int rowHeight = table->verticalHeader()->defaultSectionSize();
+    const int first = table->verticalScrollBar()->value();
+    const int last = qMin(table->rowCount() - 1, first + table->height() / rowHeight + 1);
+    for (int row = first; row <= last; ++row) {
+        if (!table->cellWidget(row, Name))
+            buildRow(row);
     }
+}
+
+void AddPrinterWidget::buildRow(int row)
+{
+    QTableWidget *table = ui->tableWidget;
+    const bool isAdded = m_added.at(row);
+
+    auto *picture = new QLabel;
+    picture->setFixedSize(32, 60);
+    picture->setPixmap(stateIcon(isAdded));
+    table->setCellWidget(row, Picture, picture);
+
+    auto *cell = new QWidget;
+    auto *lines = new QVBoxLayout(cell);
+    lines->setContentsMargins(0, 0, 0, 0);
+    lines->setSpacing(0);
+    auto *name = new QLabel(m_names.at(row));
+    // Names come from the server: never read them as markup.
+    name->setTextFormat(Qt::PlainText);
+    name->setFixedSize(736, 30);
+    name->setStyleSheet(QStringLiteral("background:transparent;border:0px;font-size:14px;color:#444444;"));
+    auto *state = new QLabel(m_states.at(row));
+    state->setFixedSize(736, 30);
+    state->setStyleSheet(QStringLiteral("background:transparent;border:0px;font-size:12px;color:#999999;"));
+    lines->addWidget(name);
+    lines->addWidget(state);
+    table->setCellWidget(row, Name, cell);
+
+    auto *button = new ToolButton(isAdded ? QStringLiteral("del") : QStringLiteral("add"), 32, 60, ToolButton::Plain);
+    // Showing the queue's state is no request to change it.
+    button->blockSignals(true);
+    button->setChecked(isAdded);
+    button->blockSignals(false);
+    connect(button, &ToolButton::clicked, this, &AddPrinterWidget::onAddPrinterBtnClicked);
+    table->setCellWidget(row, Button, button);
 }
 
 void AddPrinterWidget::onAddPrinterBtnClicked()
@@ -134,8 +163,11 @@ void AddPrinterWidget::onAddPrinterBtnClicked()
     auto *button = qobject_cast<ToolButton *>(sender());
     if (!button)
         return;
+    // The button's row, whatever its place on screen at the moment.
     QTableWidget *table = ui->tableWidget;
-    const int row = table->indexAt(button->mapTo(table->viewport(), QPoint(0, 0))).row();
+    int row = table->rowCount() - 1;
+    while (row >= 0 && table->cellWidget(row, Button) != button)
+        --row;
     const QString name = printerName(row);
     if (row < 0 || name.isEmpty())
         return;
@@ -148,6 +180,7 @@ void AddPrinterWidget::onAddPrinterBtnClicked()
         setRowPicture(row, true);
         m_queues.add(name);
     }
+    m_added[row] = button->isChecked();
 }
 
 void AddPrinterWidget::updateTableWidget()
@@ -155,10 +188,11 @@ void AddPrinterWidget::updateTableWidget()
     const QStringList busy = JobDatabase::busyPrinters();
     const QStringList failed = JobDatabase::failedPrinters();
     QTableWidget *table = ui->tableWidget;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QString name = printerName(row);
+    for (int row = 0; row < m_names.size(); ++row) {
+        const QString &name = m_names.at(row);
+        m_states[row] = stateText(failed.contains(name), busy.contains(name));
         if (QLabel *state = nameLabel(table->cellWidget(row, Name), 1))
-            state->setText(stateText(failed.contains(name), busy.contains(name)));
+            state->setText(m_states.at(row));
     }
 }
 
@@ -206,6 +240,5 @@ void AddPrinterWidget::setRowPicture(int row, bool added)
 
 QString AddPrinterWidget::printerName(int row) const
 {
-    const QLabel *name = nameLabel(ui->tableWidget->cellWidget(row, Name), 0);
-    return name ? name->text() : QString();
+    return m_names.value(row);
 }

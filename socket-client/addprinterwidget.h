@@ -3,6 +3,7 @@
 #include "localqueues.h"
 
 #include <QStringList>
+#include <QVector>
 #include <QWidget>
 
 #include <memory>
@@ -44,10 +45,16 @@ signals:
     void priorityPrintingActionSignal(const QString &command);
 
 private:
+    void buildVisibleRows();
+    void buildRow(int row);
     void setRowPicture(int row, bool added);
     QString printerName(int row) const;
 
     std::unique_ptr<Ui::AddPrinterWidget> ui;
     std::unique_ptr<PrintLogWidget> m_logWidget;
     LocalQueues m_queues;
+    // Per table row: the server's name, whether its queue is added, its state text.
+    QStringList m_names;
+    QVector<bool> m_added;
+    QStringList m_states;
 };

@@ -79,6 +79,7 @@ private slots:
     void addAndRemoveQueues();
     void onlyTheClientsQueuesAreCleanedUp();
     void printerStateTexts();
+    void rowsComeIntoViewWithTheirState();
     void queueViewFillsRowsWhenScrolled();
     void contextMenu_data();
     void contextMenu();
@@ -220,6 +221,25 @@ void WindowTest::printerStateTexts()
     page()->updateTableWidget();
     QCOMPARE((QStringList{rowState(0), rowState(1), rowState(2)}),
              (QStringList{QStringLiteral("Printer anomaly"), QStringLiteral("Printing"), QStringLiteral("Printer idle")}));
+}
+
+void WindowTest::rowsComeIntoViewWithTheirState()
+{
+    QFile names(m_dir->filePath(QStringLiteral("printers")));
+    QVERIFY(names.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 40; ++i)
+        names.write("P" + QByteArray::number(i) + '\n');
+    names.close();
+    QVERIFY(startAndLogin({QStringLiteral("--printers-file"), names.fileName()}));
+    addJob("a.pdf", "P39", -1);
+    page()->updateTableWidget();
+    table()->scrollToBottom();
+    QVERIFY(table()->cellWidget(39, 1));
+    QCOMPARE(table()->cellWidget(39, 1)->findChild<QLabel *>()->text(), QStringLiteral("P39"));
+    QCOMPARE(rowState(39), QStringLiteral("Printer anomaly"));
+    QCOMPARE(rowState(38), QStringLiteral("Printer idle"));
+    QTest::mouseClick(rowButton(39), Qt::LeftButton);
+    QCOMPARE(deviceOf(QStringLiteral("P39")), QStringLiteral("olvenka-cloud-printer:/"));
 }
 
 void WindowTest::queueViewFillsRowsWhenScrolled()
