@@ -6,6 +6,7 @@
 
 #include <QCursor>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QScrollBar>
 #include <QStandardItemModel>
@@ -48,8 +49,7 @@ PrintLogWidget::PrintLogWidget(QWidget *parent)
     header->setSectionsClickable(false);
     header->setSectionResizeMode(QHeaderView::Fixed);
     header->setStretchLastSection(false);
-    for (const auto &[column, width] : {std::pair{Number, 40}, {Printer, 250}, {FileName, 260}, {Status, 150}, {Time, 100}})
-        view->setColumnWidth(column, width);
+    setColumnWidths();
     view->verticalHeader()->setVisible(false);
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setDefaultSectionSize(60);
@@ -73,6 +73,12 @@ PrintLogWidget::~PrintLogWidget() = default;
 void PrintLogWidget::fillTableView()
 {
     m_reader->run();
+}
+
+void PrintLogWidget::setColumnWidths()
+{
+    for (const auto &[column, width] : {std::pair{Number, 40}, {Printer, 250}, {FileName, 260}, {Status, 150}, {Time, 100}})
+        ui->tableView->setColumnWidth(column, width);
 }
 
 QString PrintLogWidget::stateText(int state)
@@ -103,21 +109,31 @@ bool PrintLogWidget::canPrioritize(int state)
 
 void PrintLogWidget::recvLogList(const QVector<QStringList> &jobs)
 {
-    // Emptying the model moves the scroll bar to the top: keep where the
-    // user is, and fill from there on.
-    QScrollBar *bar = ui->tableView->verticalScrollBar();
+    // Filled while no view watches the model: a view relays every item it is
+    // told of, which made a refresh grow with the square of the jobs. The
+    // scroll position stays where the user is, and rows fill from there on.
+    QTableView *view = ui->tableView;
+    QScrollBar *bar = view->verticalScrollBar();
     const int position = bar->sliderPosition();
-    {
-        const QSignalBlocker blocker(bar);
-        m_jobs = jobs;
-        m_model->removeRows(0, m_model->rowCount());
-        m_model->setRowCount(m_jobs.size());
-        // The scroll range follows the new rows only after a layout.
-        ui->tableView->doItemsLayout();
-    }
-    bar->setValue(position);
-    for (int row = bar->value(); row < m_jobs.size(); ++row)
+    std::unique_ptr<QItemSelectionModel> detached(view->selectionModel());
+    view->setModel(nullptr);
+    std::unique_ptr<QItemSelectionModel> empty(view->selectionModel());
+
+    m_jobs = jobs;
+    // The texts of states -1 to 3, looked up once for all rows.
+    m_stateTexts.clear();
+    for (int state = -1; state <= protocol::StateCancelled; ++state)
+        m_stateTexts.append(stateText(state));
+    m_model->removeRows(0, m_model->rowCount());
+    m_model->setRowCount(m_jobs.size());
+    for (int row = qMin(position, m_jobs.size()); row < m_jobs.size(); ++row)
         fillRow(row);
+
+    view->setModel(m_model);
+    setColumnWidths();
+    view->doItemsLayout();
+    const QSignalBlocker blocker(bar);
+    bar->setValue(position);
 }
 
 void PrintLogWidget::valueChangedSlot(int value)
@@ -129,10 +145,11 @@ void PrintLogWidget::valueChangedSlot(int value)
 void PrintLogWidget::fillRow(int row)
 {
     const QStringList &job = m_jobs.at(row);
-    const QStringList texts{QString::number(row + 1), job.value(1), job.value(2), stateText(job.value(3).toInt()),
-                            job.value(4)};
-    for (int column = 0; column < ColumnCount; ++column)
-        m_model->setItem(row, column, new QStandardItem(texts.at(column)));
+    m_model->setItem(row, Number, new QStandardItem(QString::number(row + 1)));
+    m_model->setItem(row, Printer, new QStandardItem(job.value(1)));
+    m_model->setItem(row, FileName, new QStandardItem(job.value(2)));
+    m_model->setItem(row, Status, new QStandardItem(m_stateTexts.value(job.value(3).toInt() + 1, m_stateTexts.first())));
+    m_model->setItem(row, Time, new QStandardItem(job.value(4)));
 }
 
 void PrintLogWidget::rightClickedSlot()

@@ -41,9 +41,11 @@ signals:
 
 private:
     void fillRow(int row);
+    void setColumnWidths();
 
     std::unique_ptr<Ui::PrintLogWidget> ui;
     QStandardItemModel *m_model;
     std::unique_ptr<GetLogThread> m_reader;
     QVector<QStringList> m_jobs;
+    QStringList m_stateTexts;
 };
