@@ -571,7 +571,8 @@ void MainWindow::sendFileInfo(const QString &path, const QString &mode)
 
     m_file.close();
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly))
+    // Read in 4096-byte chunks of the upload's own: no second buffer.
+    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         qCDebug(lcSession) << "文件打开失败";
 
     qCDebug(lcSession) << "发送文件头";
@@ -601,19 +602,26 @@ void MainWindow::sendFile()
 {
     connectIfUnconnected(m_fileSocket, m_settings.filePort);
     m_sending = true;
+    QByteArray chunk(4096, Qt::Uninitialized);
     for (;;) {
-        const QByteArray chunk = m_file.read(4096);
-        if (chunk.isEmpty())
+        const qint64 read = m_file.read(chunk.data(), chunk.size());
+        if (read <= 0)
             break;
-        // A server that stops reading, or a connection that is gone, ends
-        // the upload instead of holding the window for every chunk left.
-        if (m_fileSocket->write(chunk) < 0 || !m_fileSocket->waitForBytesWritten(m_settings.writeTimeoutMs)) {
+        // Handed to the kernel at once; the wait is only for what it did not
+        // take. A server that stops reading, or a connection that is gone,
+        // ends the upload instead of holding the window for every chunk left.
+        bool written = m_fileSocket->write(chunk.constData(), read) == read;
+        if (written && m_fileSocket->state() == QAbstractSocket::ConnectedState)
+            m_fileSocket->flush();
+        if (written && m_fileSocket->bytesToWrite() > 0)
+            written = m_fileSocket->waitForBytesWritten(m_settings.writeTimeoutMs);
+        if (!written) {
             m_sending = false;
             abortUpload("the server did not take the data in time");
             return;
         }
-        m_bytesSent += chunk.size();
-        qCDebug(lcUpload) << "已发送数据长度:" << chunk.size();
+        m_bytesSent += read;
+        qCDebug(lcUpload) << "已发送数据长度:" << read;
         qCDebug(lcUpload) << "发送数据总长度:" << m_bytesSent;
     }
     m_sending = false;
