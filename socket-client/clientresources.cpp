@@ -1,11 +1,19 @@
 #include "clientresources.h"
 
-#include <QtGlobal>
+#include <QApplication>
+#include <QFile>
 
 void registerClientResources()
 {
     Q_INIT_RESOURCE(socket_client);
     Q_INIT_RESOURCE(socket_client_translations);
+}
+
+void applyClientStyleSheet(QApplication &app)
+{
+    QFile styleSheet(QStringLiteral(":/data/QSS/server.qss"));
+    if (styleSheet.open(QIODevice::ReadOnly))
+        app.setStyleSheet(QString::fromUtf8(styleSheet.readAll()));
 }
 
 QRect initialGeometry(const QSize &available)

@@ -2,7 +2,6 @@
 #include "mainwindow.h"
 #include "singleapplication.h"
 
-#include <QFile>
 #include <QScreen>
 #include <QTranslator>
 
@@ -20,9 +19,7 @@ int main(int argc, char *argv[])
     if (translator.load(QStringLiteral(":/olvenka-cloud-printer_zh_CN.qm")))
         QApplication::installTranslator(&translator);
 
-    QFile styleSheet(QStringLiteral(":/data/QSS/server.qss"));
-    if (styleSheet.open(QIODevice::ReadOnly))
-        app.setStyleSheet(QString::fromUtf8(styleSheet.readAll()));
+    applyClientStyleSheet(app);
 
     MainWindow window;
     window.setGeometry(initialGeometry(QGuiApplication::primaryScreen()->availableGeometry().size()));

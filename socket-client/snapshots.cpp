@@ -174,9 +174,7 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     registerClientResources();
-    QFile styleSheet(QStringLiteral(":/data/QSS/server.qss"));
-    if (styleSheet.open(QIODevice::ReadOnly))
-        app.setStyleSheet(QString::fromUtf8(styleSheet.readAll()));
+    applyClientStyleSheet(app);
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
 

@@ -69,9 +69,7 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     registerClientResources();
-    QFile styleSheet(QStringLiteral(":/data/QSS/server.qss"));
-    if (styleSheet.open(QIODevice::ReadOnly))
-        app.setStyleSheet(QString::fromUtf8(styleSheet.readAll()));
+    applyClientStyleSheet(app);
     const QString shots = QString::fromLocal8Bit(argv[1]);
     int step = 0;
     const auto save = [&](QWidget *window, const char *name) {

@@ -1,11 +1,22 @@
 # Sourced by the bus policy tests: a private system bus that, like a
 # distribution's, denies owning names and calling methods by default, with
 # the policy files under test included, plus small helpers.
+#   policy_bus_dir                        makes $dir (removed at exit) with a
+#                                         home for nobody; processes in $pids
+#                                         are stopped at exit
 #   policy_bus_start DIR POLICY_FILE...   exports DBUS_SYSTEM_BUS_ADDRESS
 #   check DESCRIPTION COMMAND...          PASS/FAIL line, counts failures
 #   as ACCOUNT COMMAND...                 runs COMMAND as that account
 failures=0
 policy_bus_pids=()
+pids=()
+
+policy_bus_dir() {
+  dir=$(mktemp -d /tmp/quorvia-policy.XXXXXX)
+  chmod 0755 "$dir"
+  mkdir -m 0700 "$dir/nobody-home" && chown nobody "$dir/nobody-home"
+  trap 'for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done; rm -rf "$dir"' EXIT
+}
 
 policy_bus_start() {
   local dir=$1 policy includes=""

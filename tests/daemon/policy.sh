@@ -8,15 +8,7 @@ set -u
 daemon=$1 agent=$2 backend=$3 print_user=$4
 shift 4
 
-dir=$(mktemp -d /tmp/quorvia-policy.XXXXXX)
-chmod 0755 "$dir"
-mkdir -m 0700 "$dir/nobody-home" && chown nobody "$dir/nobody-home"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-  rm -rf "$dir"
-}
-trap cleanup EXIT
+policy_bus_dir
 
 policy_bus_start "$dir" "$@"
 pids+=("${policy_bus_pids[@]}")

@@ -7,20 +7,12 @@ set -u
 . "$(dirname "$0")/../../testing/dbus/policy-bus.sh"
 client=$1 print_user=$2 policy=$3
 
-dir=$(mktemp -d /tmp/olvenka-policy.XXXXXX)
-chmod 0755 "$dir"
-mkdir -m 0700 "$dir/home" && chown nobody "$dir/home"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-  rm -rf "$dir"
-}
-trap cleanup EXIT
+policy_bus_dir
 
 policy_bus_start "$dir" "$policy"
 pids+=("${policy_bus_pids[@]}")
 
-HOME=$dir/home XDG_RUNTIME_DIR=$dir/home QT_QPA_PLATFORM=offscreen \
+HOME=$dir/nobody-home XDG_RUNTIME_DIR=$dir/nobody-home QT_QPA_PLATFORM=offscreen \
   setpriv --reuid=nobody --regid="$(id -gn nobody)" --clear-groups -- "$client" >"$dir/client.log" 2>&1 &
 pids+=($!)
 name_owned() {
