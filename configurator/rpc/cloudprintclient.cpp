@@ -342,9 +342,7 @@ CloudPrintRPCClient::CloudPrintRPCClient(const QString &address, QObject *parent
     d->socket->setConnTimeout(kConnectTimeoutMs);
     d->socket->setRecvTimeout(g_receiveTimeoutMs);
 
-    auto config = std::make_shared<TConfiguration>(kMaxReplyBytes, TConfiguration::DEFAULT_MAX_FRAME_SIZE,
-                                                   kRecursionLimit);
-    d->transport = std::make_shared<ReplyTransport>(d->socket, kBufferSize, config);
+    d->transport = replyTransport(d->socket);
     d->protocol = std::make_shared<ReplyProtocol>(d->transport);
     d->client = std::make_unique<cloudprint::CloudPrintClient>(d->protocol);
 }
@@ -365,6 +363,26 @@ void CloudPrintRPCClient::setTrustedCaFileForTesting(const QString &path)
 void CloudPrintRPCClient::setReceiveTimeoutForTesting(int milliseconds)
 {
     g_receiveTimeoutMs = milliseconds;
+}
+
+std::shared_ptr<ReplyTransport> CloudPrintRPCClient::replyTransport(
+    std::shared_ptr<apache::thrift::transport::TTransport> wire)
+{
+    // make_shared forwards by reference, and Thrift only declares this constant:
+    // pass a copy so unoptimized builds link.
+    auto config = std::make_shared<TConfiguration>(kMaxReplyBytes, int(TConfiguration::DEFAULT_MAX_FRAME_SIZE),
+                                                   kRecursionLimit);
+    return std::make_shared<ReplyTransport>(std::move(wire), kBufferSize, config);
+}
+
+std::vector<Printer> CloudPrintRPCClient::readPrinters(ReplyProtocol &in, const QByteArray &uriPrefix)
+{
+    std::vector<Printer> printers;
+    receivePrinters(&in, printers, [&uriPrefix](Printer &printer) {
+        printer.Addr = deviceUri(uriPrefix, printer.ID);
+        printer.__isset.Addr = true;
+    });
+    return printers;
 }
 
 bool CloudPrintRPCClient::Connect()
@@ -394,10 +412,7 @@ std::vector<Printer> CloudPrintRPCClient::ListPrinter(const cloudprint::Auth &au
     std::vector<Printer> printers;
     d->passing([&] {
         d->client->send_ListPrinter(auth);
-        receivePrinters(d->protocol.get(), printers, [this](Printer &printer) {
-            printer.Addr = deviceUri(d->uriPrefix, printer.ID);
-            printer.__isset.Addr = true;
-        });
+        printers = readPrinters(*d->protocol, d->uriPrefix);
     });
     return printers;
 }

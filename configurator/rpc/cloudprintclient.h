@@ -10,6 +10,12 @@
 #include <string>
 #include <vector>
 
+class ReplyProtocol;
+class ReplyTransport;
+namespace apache::thrift::transport {
+class TTransport;
+}
+
 // Client of one cloud print server over TLS. Every call opens the
 // connection, makes one RPC and closes it again, so a failed call leaves the
 // object ready for the next one. Not safe for concurrent use.
@@ -39,6 +45,13 @@ public:
     // clients constructed afterwards. Programs never call these.
     static void setTrustedCaFileForTesting(const QString &path);
     static void setReceiveTimeoutForTesting(int milliseconds);
+
+    // The reply side of the calls, apart from the connection: the transport
+    // with the buffer and reply bounds every call reads through, over `wire`,
+    // and the reading of a ListPrinter reply with device URIs starting with
+    // `uriPrefix`. The calls above use these; tests feed them bytes.
+    static std::shared_ptr<ReplyTransport> replyTransport(std::shared_ptr<apache::thrift::transport::TTransport> wire);
+    static std::vector<Printer> readPrinters(ReplyProtocol &in, const QByteArray &uriPrefix);
 
 private:
     struct Private;

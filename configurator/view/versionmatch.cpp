@@ -65,10 +65,13 @@ int isVersionMatch(const QString &client, const QByteArray &server)
     if (s.major < 2 && s.minor < 2)
         return VersionCompatible;
     // Otherwise client major N+4 pairs with server major N, and client minor
-    // M+1 with server minor M.
-    if (c.major != s.major + 4)
-        return c.major > s.major + 4 ? ClientVersionTooHigh : ClientVersionTooLow;
-    if (c.minor == s.minor + 1)
+    // M+1 with server minor M. Summed in 64 bits: a server may send any
+    // number up to INT_MAX, and the sum must not wrap.
+    const qint64 pairedMajor = qint64(s.major) + 4;
+    const qint64 pairedMinor = qint64(s.minor) + 1;
+    if (c.major != pairedMajor)
+        return c.major > pairedMajor ? ClientVersionTooHigh : ClientVersionTooLow;
+    if (c.minor == pairedMinor)
         return VersionCompatible;
-    return c.minor > s.minor + 1 ? ClientVersionTooHigh : ClientVersionTooLow;
+    return c.minor > pairedMinor ? ClientVersionTooHigh : ClientVersionTooLow;
 }

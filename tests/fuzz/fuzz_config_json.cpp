@@ -1,0 +1,30 @@
+// server.conf that decrypts fine but holds arbitrary text: the input is
+// encrypted with the real AES layer first, so the JSON reading is reached.
+
+#include "configcheck.h"
+
+#include "aescrypt.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray json(reinterpret_cast<const char *>(data), int(size));
+    QByteArray scratch;
+    const QByteArray cipher = AESCrypt::aesEncrypt(json, scratch);
+    FUZZ_CHECK(!cipher.isEmpty() && cipher.size() % AESCrypt::BlockSize == 0);
+    QByteArray plain;
+    FUZZ_CHECK(AESCrypt::aesDecrypt(cipher, plain) == json);
+
+    const QMap<QString, ServerConfig> servers = loadServerFile(cipher);
+    // Exactly the records of a JSON object are loaded, under its keys.
+    const QJsonDocument document = QJsonDocument::fromJson(json);
+    FUZZ_CHECK(QFile::exists(Config::damagedFilePath()) == !document.isObject());
+    FUZZ_CHECK(servers.isEmpty() || document.isObject());
+    if (document.isObject())
+        FUZZ_CHECK(servers.keys() == document.object().keys());
+    return 0;
+}
