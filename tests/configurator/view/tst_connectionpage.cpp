@@ -201,6 +201,10 @@ void TestConnectionPage::versionRule_data()
     QTest::newRow("2.0") << "5.3.6" << QByteArray("2.0") << int(ClientVersionTooLow);
     QTest::newRow("0.5") << "5.3.6" << QByteArray("0.5") << int(ClientVersionTooHigh);
     QTest::newRow("1.1") << "5.3.6" << QByteArray("1.1") << int(VersionCompatible);
+    QTest::newRow("0.0") << "5.3.6" << QByteArray("0.0") << int(VersionCompatible);
+    // The pairing sums must not overflow for the largest numbers a server may send.
+    QTest::newRow("largest major") << "5.3.6" << QByteArray("2147483647.0") << int(ClientVersionTooLow);
+    QTest::newRow("largest minor") << "5.3.6" << QByteArray("1.2147483647") << int(ClientVersionTooLow);
     QTest::newRow("abc") << "5.3.6" << QByteArray("abc") << int(ServerVersionInvalid);
     QTest::newRow("x.y") << "5.3.6" << QByteArray("x.y") << int(VersionCompatible);
     QTest::newRow("empty") << "5.3.6" << QByteArray() << int(ServerVersionInvalid);
