@@ -3,7 +3,6 @@
 #include "clientlog.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QProcess>
 
 const QString LocalQueues::deviceUri = QStringLiteral("olvenka-cloud-printer:/");
@@ -49,11 +48,6 @@ QStringList LocalQueues::withPpd() const
     for (QString file : files)
         names << file.remove(QStringLiteral(".ppd"));
     return names;
-}
-
-bool LocalQueues::isAdded(const QString &name) const
-{
-    return QFileInfo::exists(m_ppdDir + QLatin1Char('/') + name + QStringLiteral(".ppd"));
 }
 
 bool LocalQueues::isClientQueue(const QString &name)

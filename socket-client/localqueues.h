@@ -13,7 +13,6 @@ public:
 
     // Queues with a PPD file, by name: the queues that count as added.
     QStringList withPpd() const;
-    bool isAdded(const QString &name) const;
     // A queue made by this client: its device is the client's backend.
     static bool isClientQueue(const QString &name);
 

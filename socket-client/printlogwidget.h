@@ -23,7 +23,6 @@ public:
     ~PrintLogWidget() override;
 
     void fillTableView();
-    const QVector<QStringList> &jobs() const { return m_jobs; }
 
     static QString stateText(int state);
     // The two menu entries' enabled states for a job in this state.

@@ -17,7 +17,6 @@ public:
     ToolButton(const QString &name, int width, int height, int type, QWidget *parent = nullptr);
 
     QString name() const { return m_name; }
-    int type() const { return m_type; }
 
 public slots:
     void reactToToggle(bool checked);
