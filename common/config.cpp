@@ -80,9 +80,14 @@ Config::Config()
     load();
 }
 
+QString Config::dirPath()
+{
+    return homeDir() + QLatin1Char('/') + RelativeDir;
+}
+
 QString Config::filePath()
 {
-    return QStringLiteral("%1/%2/%3").arg(homeDir(), RelativeDir, FileName);
+    return dirPath() + QLatin1Char('/') + FileName;
 }
 
 QString Config::damagedFilePath()

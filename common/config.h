@@ -38,6 +38,9 @@ public:
     // equal times), or a default record when there is none.
     ServerConfig lastUsed() const;
 
+    // The per-user settings folder, from the current home directory; the
+    // configurator keeps its other files there too.
+    static QString dirPath();
     // Full path of the file, from the current home directory.
     static QString filePath();
     static QString damagedFilePath();

@@ -1,6 +1,7 @@
 #include "printerport.h"
 
 #include "CloudPrint_constants.h"
+#include "config.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -63,10 +64,14 @@ bool SetCloudPrintPort(int port)
     return settings.status() == QSettings::NoError;
 }
 
+QString PortFilePath()
+{
+    return Config::dirPath() + QStringLiteral("/portconfig.conf");
+}
+
 void ConfigPrinterPort()
 {
-    g_portFile = QDir::homePath()
-        + QStringLiteral("/.config/quorvia/quorvia-cloud-print-configurator/portconfig.conf");
+    g_portFile = PortFilePath();
     if (QFileInfo::exists(g_portFile)) {
         const QSettings settings(g_portFile, QSettings::IniFormat);
         const int port = readPort(settings);

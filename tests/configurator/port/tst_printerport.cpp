@@ -11,6 +11,7 @@ using cloudprinttest::TestCertificates;
 
 namespace {
 
+// The fixed place of the file, spelled out once so a moved file is noticed.
 QString portFile()
 {
     return QDir::homePath() + QStringLiteral("/.config/quorvia/quorvia-cloud-print-configurator/portconfig.conf");

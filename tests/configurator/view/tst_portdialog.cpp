@@ -18,7 +18,7 @@ namespace {
 
 QString portFile()
 {
-    return QDir::homePath() + QStringLiteral("/.config/quorvia/quorvia-cloud-print-configurator/portconfig.conf");
+    return printerport::PortFilePath();
 }
 
 QVariant storedPort()
