@@ -35,7 +35,7 @@ cmake --build "$build" -j "$(nproc)" --target \
   quorvia-cloud-print-configurator cloudprint-reference-server configurator-demo-driver
 domain=$(sed -n 's/^QUORVIA_VENDOR_DOMAIN:STRING=//p' "$build/CMakeCache.txt")
 configurator=$build/configurator/quorvia-cloud-print-configurator
-driver=$build/tests/configurator/app/configurator-demo-driver
+driver=$build/demo/configurator/configurator-demo-driver
 shots=$build/demo/screenshots
 
 work=$(mktemp -d /tmp/quorvia-demo.XXXXXX)
