@@ -3,6 +3,7 @@
 // size, and the RSA helpers against the bare key operation on a loaded key.
 
 #include "aescrypt.h"
+#include "benchsupport.h"
 #include "builtinkeys.h"
 #include "config.h"
 #include "rsa_crypt.h"
@@ -31,15 +32,7 @@ namespace {
 // Median wall time of one run of `work`, in microseconds.
 double medianMicros(int runs, const std::function<void()> &work)
 {
-    std::vector<double> times;
-    QElapsedTimer timer;
-    for (int i = 0; i < runs; ++i) {
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1000.0);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::medianMs(runs, work) * 1e3;
 }
 
 void report(const char *what, double micros, double floorMicros)

@@ -8,6 +8,7 @@
 //      in the steady state and when half of the rows change; against the
 //      CUPS query alone;                                    goal < 20 ms
 // Usage: bench_configurator   (as root: it runs a private cupsd; scripts/bench.sh)
+#include "benchsupport.h"
 #include "cloudprintclient.h"
 #include "config.h"
 #include "configdialog.h"
@@ -37,6 +38,8 @@
 #include <memory>
 #include <vector>
 
+using bench::median;
+
 using cloudprinttest::ReferenceServer;
 using cloudprinttest::TestCertificates;
 
@@ -64,12 +67,6 @@ void settle()
 {
     for (int i = 0; i < 20; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
 }
 
 // A private cupsd for the run, started and stopped by the project's scripts.

@@ -3,6 +3,7 @@
 // listing measured in the same run. CPU counts both this process and cupsd,
 // which does most of the work. Needs the private server of with-cupsd.sh.
 
+#include "benchsupport.h"
 #include "cupsclient.h"
 #include "cupsdestlist.h"
 
@@ -79,8 +80,7 @@ Figures measure(const std::function<int()>& call, const QByteArray& cupsdPid, in
         walls.push_back(timer.nsecsElapsed() / 1e6);
     }
     const double cpu = processCpuMs() + cupsdCpuMs(cupsdPid) - cpu0;
-    std::sort(walls.begin(), walls.end());
-    return {walls[walls.size() / 2], cpu / calls, entries};
+    return {bench::median(walls), cpu / calls, entries};
 }
 
 int plainListing()

@@ -5,6 +5,7 @@
 //
 // Needs the private buses: run through scripts/bench.sh, or as
 //   testing/with-home.sh testing/dbus/with-buses.sh <build>/bench/daemon/bench_daemon
+#include "benchsupport.h"
 #include "config.h"
 #include "dbushelper.h"
 #include "testprocess.h"
@@ -25,18 +26,11 @@ namespace {
 const QString address = QStringLiteral("tqp://10.0.0.1:9100");
 constexpr int rounds = 60;
 
+// After one untimed warm-up call.
 double medianMs(const std::function<void()> &work)
 {
-    std::vector<double> samples;
-    work(); // warm-up
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::nth_element(samples.begin(), samples.begin() + rounds / 2, samples.end());
-    return samples[rounds / 2];
+    work();
+    return bench::medianMs(rounds, work);
 }
 
 QString call(const QString &service, const QString &path, const QString &interface, const QVariantList &args)

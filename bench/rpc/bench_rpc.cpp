@@ -5,6 +5,7 @@
 //  (b) ListPrinter of 10,000 printers (connection included, Addr filled) vs a
 //      bare TLS handshake plus decoding the same reply bytes with the
 //      generated types alone; time and peak C++ heap;          goal <= 1.5x
+#include "benchsupport.h"
 #include "CloudPrint.h"
 #include "cloudprintclient.h"
 #include "referenceserver.h"
@@ -32,6 +33,8 @@
 #include <new>
 #include <unistd.h>
 #include <vector>
+
+using bench::median;
 
 // Live and peak bytes of the C++ heap, for peak memory per call.
 namespace heap {
@@ -68,12 +71,6 @@ void operator delete(void *p, size_t) noexcept
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 double msSince(Clock::time_point start)
 {

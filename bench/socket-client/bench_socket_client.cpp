@@ -17,6 +17,7 @@
 // Needs a private system bus for the window: run through scripts/bench.sh, or
 //   testing/with-home.sh testing/dbus/with-buses.sh <build>/bench/socket-client/bench_socket_client [PARTS]
 // PARTS picks some, e.g. "1" or "34"; all by default.
+#include "benchsupport.h"
 #include "addprinterwidget.h"
 #include "clientresources.h"
 #include "jobdatabase.h"
@@ -52,6 +53,9 @@
 #include <memory>
 #include <vector>
 
+using bench::median;
+using bench::medianMs;
+
 using sockettest::ReferenceSocketServer;
 
 namespace {
@@ -74,26 +78,6 @@ double cpuMs()
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
-// Median of `runs` timings of work in ms; prepare runs untimed before each.
-double medianMs(int runs, const std::function<void()> &work, const std::function<void()> &prepare = {})
-{
-    std::vector<double> samples;
-    for (int i = 0; i < runs; ++i) {
-        if (prepare)
-            prepare();
-        QElapsedTimer clock;
-        clock.start();
-        work();
-        samples.push_back(msSince(clock));
-    }
-    return median(samples);
-}
 
 const char *verdict(bool met)
 {
