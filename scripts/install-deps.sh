@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and the demo need.
+# Installs the Debian 12 packages that building, testing, packaging and the
+# demo need.
 # Only missing packages are installed; run as root.
 set -euo pipefail
 
@@ -10,6 +11,7 @@ packages=(
   libcups2-dev cups cups-client cups-daemon cups-ppdc cups-filters
   dbus libx11-dev xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-wqy-microhei
   procps
+  dpkg-dev file lintian
 )
 
 missing=()
