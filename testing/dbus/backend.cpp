@@ -11,14 +11,11 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.isEmpty()) {
-        QTextStream(stderr) << "usage: quorvia-test-backend METHOD ARG... USER" << Qt::endl;
+    if (args.isEmpty())
         return 2;
-    }
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("com.quorvia.cloud.print.daemon"),
-                                                       QStringLiteral("/com/quorvia/cloud/print/daemon"),
-                                                       QStringLiteral("com.quorvia.cloud.print.daemon"),
-                                                       args.takeFirst());
+    const QString daemon = QStringLiteral("com.quorvia.cloud.print.daemon");
+    QDBusMessage call = QDBusMessage::createMethodCall(daemon, QStringLiteral("/com/quorvia/cloud/print/daemon"),
+                                                       daemon, args.takeFirst());
     for (const QString &arg : qAsConst(args))
         call << arg;
 

@@ -1,124 +1,184 @@
-// The print-time path end to end: the stand-in backend calls the daemon,
-// which finds the user's agent (or signing service) on the private system
-// bus and forwards the call; the agent answers from the user's server list.
+// The daemon's search for a user's program among the connections of a
+// private system bus, and the print-time path end to end: the stand-in
+// backend calls the daemon, which forwards the call to the user's agent (or
+// signing service); the agent answers from the user's server list.
 #include "config.h"
+#include "dbushelper.h"
 #include "rsahelper.h"
 #include "testprocess.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDateTime>
+#include <QDBusPendingCall>
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
 const QString daemonName = QStringLiteral("com.quorvia.cloud.print.daemon");
+const QString signerPath = QStringLiteral(TEST_SERVICES_PATH);
 const QString savedAddress = QStringLiteral("tqp://10.20.30.40:9100");
 const QString savedCode = QStringLiteral("A1b2-C3d4 \u00e9");
 
+QString decoded(const QString &text)
+{
+    return QString::fromStdString(RsaHelper::rsaDencryptFromBase64(text.toStdString()));
+}
+
 } // namespace
 
-class ServiceTest : public QObject
+class DaemonTest : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
+    void busQueries();
+    void findByUserExec_data();
+    void findByUserExec();
+    void deletedAndReplacedExecutable();
     void backendCall_data();
     void backendCall();
     void secondDaemonExits();
+    void manyCallersManyUsers();
 
 private:
+    // Starts the stand-in signing service from exe under account and returns
+    // its unique connection name, empty if it did not come up.
+    QString startPeer(const QString &exe, const QString &account = {})
+    {
+        m_peers.push_back(std::make_unique<TestProcess>());
+        m_peers.back()->start(exe, {}, account);
+        return m_peers.back()->waitForStdout(QStringLiteral("\n")) ? m_peers.back()->standardOutput().trimmed()
+                                                                   : QString();
+    }
+
     TestProcess m_daemon;
     TestProcess m_agent;
-    TestProcess m_signer;
     TestProcess m_notifications;
+    std::vector<std::unique_ptr<TestProcess>> m_peers;
+    QString m_firstRootPeer;
+    QString m_nobodyPeer;
 };
 
-void ServiceTest::initTestCase()
+void DaemonTest::initTestCase()
 {
     Config config;
     config.servers.insert(savedAddress, {savedCode, savedAddress, QDateTime::currentDateTime()});
     QVERIFY(config.save());
-
     m_daemon.start(QStringLiteral(TEST_DAEMON_PATH));
-    m_signer.start(QStringLiteral(TEST_SIGNER_PATH));
-    m_notifications.start(QStringLiteral(TEST_NOTIFICATIONS_PATH));
-    QVERIFY(m_signer.waitForStdout(QStringLiteral("\n")));
+    m_notifications.start(QStringLiteral(TEST_SERVICES_PATH), {QStringLiteral("notifications")});
+
+    // Signing services as bus peers, two of root and one of nobody. Of two
+    // matching connections the search must return the one the bus lists first.
+    const QStringList rootPeers{startPeer(signerPath), startPeer(signerPath)};
+    m_nobodyPeer = startPeer(signerPath, QStringLiteral("nobody"));
+    QVERIFY(!rootPeers.contains(QString()) && !m_nobodyPeer.isEmpty());
+    const QStringList names = QDBusConnection::systemBus().interface()->registeredServiceNames().value();
+    const auto first = std::find_first_of(names.begin(), names.end(), rootPeers.begin(), rootPeers.end());
+    QVERIFY(first != names.end());
+    m_firstRootPeer = *first;
+
     QTRY_VERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered(daemonName));
     QTRY_VERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(
         QStringLiteral("org.freedesktop.Notifications")));
 }
 
-// Rows run in order: the agent starts after the first.
-void ServiceTest::backendCall_data()
+void DaemonTest::busQueries()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("reply"); // RequestAuthcode: once decrypted
-    QTest::addColumn<QStringList>("daemonLog");
-    QTest::addColumn<QString>("agentLog");
-    QTest::addColumn<QString>("notification");
-
-    const QString authcode = QStringLiteral("RequestAuthcode");
-    const QString unknown = QStringLiteral("tqp://10.9.9.9:9100");
-    QTest::newRow("no agent") << QStringList{authcode, savedAddress, QStringLiteral("root")} << QString()
-                              << QStringList{QStringLiteral("RequestAuthcode find \n"),
-                                             QStringLiteral("RequestAuthcode D-Bus Error:")}
-                              << QString() << QString();
-    QTest::newRow("saved code") << QStringList{authcode, savedAddress, QStringLiteral("root")} << savedCode
-                                << QStringList() << QString() << QString();
-    QTest::newRow("unknown address") << QStringList{authcode, unknown, QStringLiteral("root")} << QString()
-                                     << QStringList() << QStringLiteral("server conf has no config information for ") + unknown
-                                     << QString();
-    QTest::newRow("agent of another user") << QStringList{authcode, savedAddress, QStringLiteral("nobody")}
-                                           << QString() << QStringList() << QString() << QString();
-    QTest::newRow("job finished") << QStringList{QStringLiteral("NotifyJobFinish"), QStringLiteral("queue-7"),
-                                                 QStringLiteral("report.pdf"), QString(), QStringLiteral("root")}
-                                  << QString() << QStringList() << QString()
-                                  << QStringLiteral("\"body\":\"report.pdf printed successfully\\nPlease take them away timely\"");
-    QTest::newRow("signing service of the user")
-        << QStringList{QStringLiteral("SignData"), QStringLiteral("payload"), QStringLiteral("root")}
-        << QStringLiteral("signed:payload") << QStringList() << QString() << QString();
-    QTest::newRow("no signing service of the user")
-        << QStringList{QStringLiteral("SignData"), QStringLiteral("payload"), QStringLiteral("nobody")} << QString()
-        << QStringList{QStringLiteral("SignData D-Bus Error:")} << QString() << QString();
-    QTest::newRow("remote log") << QStringList{QStringLiteral("RemoteLog"), QStringLiteral("job 12 sent"),
-                                              QStringLiteral("alice")}
-                                << QString() << QStringList{QStringLiteral("RemoteLog: alice job 12 sent")} << QString()
-                                << QString();
+    QCOMPARE(DBusHelper::findDBusPid(QDBusConnection::systemBus().baseService()), quint32(::getpid()));
+    QCOMPARE(DBusHelper::findDBusUid(m_nobodyPeer), quint32(65534));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^D-Bus Error: .*NameHasNoOwner")));
+    QCOMPARE(DBusHelper::findDBusPid(QStringLiteral(":1.99999")), quint32(0));
 }
 
-void ServiceTest::backendCall()
+void DaemonTest::findByUserExec_data()
 {
-    QFETCH(QStringList, arguments);
+    QTest::addColumn<QByteArray>("exe");
+    QTest::addColumn<QByteArray>("user");
+    QTest::addColumn<QString>("expected");
+
+    const QByteArray signer = signerPath.toLocal8Bit();
+    const QByteArray self = QCoreApplication::applicationFilePath().toLocal8Bit();
+    QTest::newRow("two of the user: first in bus order") << signer << QByteArray("root") << m_firstRootPeer;
+    QTest::newRow("program under another account") << signer << QByteArray("nobody") << m_nobodyPeer;
+    QTest::newRow("account without the program") << signer << QByteArray("lp") << "";
+    QTest::newRow("other program of the account") << self << QByteArray("nobody") << "";
+    QTest::newRow("other program, same directory") << QByteArray(signer + "-old") << QByteArray("root") << "";
+}
+
+void DaemonTest::findByUserExec()
+{
+    QFETCH(QByteArray, exe);
+    QFETCH(QByteArray, user);
+    QFETCH(QString, expected);
+
+    QCOMPARE(QString::fromUtf8(DBusHelper::findByUserExec(exe, user)), expected);
+}
+
+void DaemonTest::deletedAndReplacedExecutable()
+{
+    const QTemporaryDir dir;
+    const QString exe = dir.filePath(QStringLiteral("quorvia-cloud-print-agent"));
+    QVERIFY(QFile::copy(signerPath, exe));
+    const QString name = startPeer(exe);
+    QVERIFY(!name.isEmpty());
+    // An update replaces the file while the old program still runs.
+    QVERIFY(QFile::remove(exe));
+    QVERIFY(QFile::copy(signerPath, exe));
+    QCOMPARE(QString::fromUtf8(DBusHelper::findByUserExec(exe.toLocal8Bit(), "root")), name);
+}
+
+// Rows run in order: the agent starts after the first.
+void DaemonTest::backendCall_data()
+{
+    QTest::addColumn<QString>("call"); // method, arguments and user, joined by "|"
+    QTest::addColumn<QString>("reply"); // RequestAuthcode: once decrypted
+    QTest::addColumn<QString>("daemonLog");
+    QTest::addColumn<QString>("notification");
+
+    QTest::newRow("no agent") << "RequestAuthcode|tqp://10.20.30.40:9100|root" << ""
+                              << "RequestAuthcode D-Bus Error:" << "";
+    QTest::newRow("saved code") << "RequestAuthcode|tqp://10.20.30.40:9100|root" << savedCode << "" << "";
+    QTest::newRow("unknown address") << "RequestAuthcode|tqp://10.9.9.9:9100|root" << "" << "" << "";
+    QTest::newRow("agent of another user") << "RequestAuthcode|tqp://10.20.30.40:9100|nobody" << "" << "" << "";
+    QTest::newRow("job finished") << "NotifyJobFinish|queue-7|report.pdf||root" << "" << ""
+                                  << "\"report.pdf printed successfully\\nPlease take them away timely\"";
+    QTest::newRow("signing service of the user") << "SignData|payload|root" << "signed:payload" << "" << "";
+    QTest::newRow("no signing service of the user") << "SignData|payload|daemon" << ""
+                                                    << "SignData D-Bus Error:" << "";
+    QTest::newRow("remote log") << "RemoteLog|job 12 sent|alice" << "" << "RemoteLog: alice job 12 sent" << "";
+}
+
+void DaemonTest::backendCall()
+{
+    QFETCH(QString, call);
     QFETCH(QString, reply);
-    QFETCH(QStringList, daemonLog);
-    QFETCH(QString, agentLog);
+    QFETCH(QString, daemonLog);
     QFETCH(QString, notification);
 
-    if (qstrcmp(QTest::currentDataTag(), "no agent") != 0 && m_agent.pid() <= 0) {
+    if (qstrcmp(QTest::currentDataTag(), "no agent") != 0 && m_agent.state() == QProcess::NotRunning) {
         m_agent.start(QStringLiteral(TEST_AGENT_PATH));
         QVERIFY(m_agent.waitForStderr(QStringLiteral("start cloud agent")));
     }
     TestProcess backend;
-    backend.start(QStringLiteral(TEST_BACKEND_PATH), arguments);
+    backend.start(QStringLiteral(TEST_BACKEND_PATH), call.split(QLatin1Char('|')));
     QCOMPARE(backend.waitForExit(), 0);
     const QString output = backend.standardOutput().trimmed();
-    QCOMPARE(arguments.first() == QLatin1String("RequestAuthcode")
-                 ? QString::fromStdString(RsaHelper::rsaDencryptFromBase64(output.toStdString()))
-                 : output,
-             reply);
+    QCOMPARE(call.startsWith(QLatin1String("RequestAuthcode|")) ? decoded(output) : output, reply);
     // Nothing to send is an empty reply, not an encrypted empty text.
     QCOMPARE(output.isEmpty(), reply.isEmpty());
-    for (const QString &line : daemonLog)
-        QVERIFY2(m_daemon.waitForStderr(line), qPrintable(line));
-    QVERIFY(agentLog.isEmpty() || m_agent.waitForStderr(agentLog));
+    QVERIFY(daemonLog.isEmpty() || m_daemon.waitForStderr(daemonLog));
     QVERIFY(notification.isEmpty() || m_notifications.waitForStdout(notification));
 }
 
-void ServiceTest::secondDaemonExits()
+void DaemonTest::secondDaemonExits()
 {
     TestProcess second;
     second.start(QStringLiteral(TEST_DAEMON_PATH));
@@ -127,5 +187,56 @@ void ServiceTest::secondDaemonExits()
     QVERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered(daemonName));
 }
 
-QTEST_GUILESS_MAIN(ServiceTest)
+// Load: 2,000 backend calls, RequestAuthcode and NotifyJobFinish mixed, for
+// five more users whose agents hold the same server with a code of their own.
+// Every call must be answered, each code from the right user's agent.
+void DaemonTest::manyCallersManyUsers()
+{
+    const QStringList users = QStringLiteral("nobody daemon bin sys lp").split(QLatin1Char(' '));
+    const auto codeOf = [](const QString &user) -> QString { return QStringLiteral("code-of-") + user; };
+    QTemporaryDir homes;
+    QVERIFY(QFile::setPermissions(homes.path(), QFile::Permissions(0x7705)));
+    const QByteArray ownHome = qgetenv("HOME");
+    std::vector<std::unique_ptr<TestProcess>> agents;
+    for (const QString &user : users) {
+        const QString home = homes.filePath(user);
+        QVERIFY(QDir().mkpath(home));
+        qputenv("HOME", QFile::encodeName(home));
+        Config config;
+        config.servers.insert(savedAddress, {codeOf(user), savedAddress, QDateTime()});
+        QVERIFY(config.save());
+        QCOMPARE(QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), user, home}), 0);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
+        agents.push_back(std::make_unique<TestProcess>());
+        agents.back()->setProcessEnvironment(environment);
+        agents.back()->start(QStringLiteral(TEST_AGENT_PATH), {}, user);
+        QVERIFY2(agents.back()->waitForStderr(QStringLiteral("start cloud agent")), qPrintable(user));
+    }
+    qputenv("HOME", ownHome);
+
+    // 50 callers on connections of their own, 40 calls each, all at once.
+    std::vector<QDBusConnection> buses;
+    for (int i = 0; i < 50; ++i)
+        buses.push_back(QDBusConnection::connectToBus(QDBusConnection::SystemBus, QStringLiteral("caller-%1").arg(i)));
+    std::vector<std::pair<QDBusPendingCall, QString>> calls; // each with the code it must bring back
+    for (int id = 0; id < 2000; ++id) {
+        const QString user = users.at(id % users.size());
+        const bool notify = id % 4 == 3;
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            daemonName, QStringLiteral("/com/quorvia/cloud/print/daemon"), daemonName,
+            notify ? QStringLiteral("NotifyJobFinish") : QStringLiteral("RequestAuthcode"));
+        message.setArguments(notify ? QVariantList{QStringLiteral("queue"), QStringLiteral("job.pdf"), QString(), user}
+                                    : QVariantList{savedAddress, user});
+        // Queued behind all the others: more time than a single call gets.
+        calls.emplace_back(buses[id % buses.size()].asyncCall(message, 120000), notify ? QString() : codeOf(user));
+    }
+    for (const auto &[call, code] : calls) {
+        QTRY_VERIFY_WITH_TIMEOUT(call.isFinished(), 120000);
+        QVERIFY2(!call.isError(), qPrintable(call.error().message()));
+        QCOMPARE(decoded(call.reply().arguments().value(0).toString()), code);
+    }
+}
+
+QTEST_GUILESS_MAIN(DaemonTest)
 #include "tst_service.moc"

@@ -1,9 +1,10 @@
 #include "singleinstance.h"
+#include "testprocess.h"
 
 #include <QCoreApplication>
-#include <QProcess>
-#include <QTemporaryDir>
+#include <QDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
@@ -31,6 +32,16 @@ int holdKey(int argc, char **argv)
 QString uniqueKey(const char *suffix)
 {
     return QStringLiteral("toolkit-test-%1-").arg(QCoreApplication::applicationPid()) + QLatin1String(suffix);
+}
+
+// Starts this program in child mode for key, with the environment variables
+// given as NAME=VALUE, and waits until it holds the key.
+bool startHolder(TestProcess &holder, const QString &key, const QStringList &environment = {},
+                 const QString &account = {})
+{
+    const QStringList hold{QCoreApplication::applicationFilePath(), QStringLiteral("--hold"), key};
+    holder.start(QStringLiteral("env"), environment + hold, account);
+    return holder.waitForStdout(QStringLiteral("claimed\n"));
 }
 
 } // namespace
@@ -67,24 +78,22 @@ void TestSingleInstance::holderInAnotherProcessEnds()
 {
     QFETCH(bool, killed);
     const QString key = uniqueKey(killed ? "killed" : "quit");
-    QProcess child;
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold"), key});
-    QVERIFY(child.waitForReadyRead(10000));
-    QCOMPARE(child.readAllStandardOutput(), QByteArray("claimed\n"));
+    TestProcess child;
+    QVERIFY(startHolder(child, key));
 
     SingleInstance successor(key);
     QVERIFY(!successor.claim());
     // The large one is more than the socket buffers hold, so it arrives in many reads.
     for (const int size : {5, 0, 1024 * 1024}) {
         QVERIFY(successor.sendMessage(QByteArray(size, 'x')));
-        QVERIFY(child.waitForReadyRead(10000));
-        QCOMPARE(child.readLine(), "message:" + QByteArray::number(size) + '\n');
+        QVERIFY(child.waitForStdout(QStringLiteral("message:%1\n").arg(size)));
     }
+    QCOMPARE(child.standardOutput(), QStringLiteral("claimed\nmessage:5\nmessage:0\nmessage:1048576\n"));
     if (killed)
-        child.kill();
+        child.stop();
     else
         QVERIFY(successor.sendMessage("quit"));
-    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.waitForExit(), killed ? -1 : 0);
     QCOMPARE(QFile::exists(SingleInstance::lockFilePath(key)), killed);
 
     QVERIFY(successor.claim());
@@ -104,29 +113,12 @@ void TestSingleInstance::twoAccountsWithoutARuntimeDirectory()
         QVERIFY(QDir(temp.path()).mkdir(QLatin1String(dir)));
         QCOMPARE(QProcess::execute(QStringLiteral("chown"), {QStringLiteral("daemon"), temp.filePath(QLatin1String(dir))}), 0);
     }
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), temp.filePath(QStringLiteral("foreign")));
-    environment.insert(QStringLiteral("TMPDIR"), temp.path());
-    const QString key = uniqueKey("accounts");
-    QProcess root;
-    QProcess nobody;
-    for (QProcess *holder : {&root, &nobody}) {
-        holder->setProcessEnvironment(environment);
-        const QStringList hold{QStringLiteral("--hold"), key};
-        if (holder == &nobody)
-            holder->start(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                                                                 QStringLiteral("--clear-groups"), QStringLiteral("--"),
-                                                                 QCoreApplication::applicationFilePath()}
-                                                         + hold);
-        else
-            holder->start(QCoreApplication::applicationFilePath(), hold);
-        QVERIFY(holder->waitForReadyRead(10000));
-        QCOMPARE(holder->readAllStandardOutput(), QByteArray("claimed\n"));
-    }
-    root.kill();
-    nobody.kill();
-    root.waitForFinished();
-    nobody.waitForFinished();
+    const QStringList environment{QStringLiteral("XDG_RUNTIME_DIR=") + temp.filePath(QStringLiteral("foreign")),
+                                  QStringLiteral("TMPDIR=") + temp.path()};
+    TestProcess root;
+    TestProcess nobody;
+    QVERIFY(startHolder(root, uniqueKey("accounts"), environment));
+    QVERIFY(startHolder(nobody, uniqueKey("accounts"), environment, QStringLiteral("nobody")));
 }
 
 int main(int argc, char **argv)
