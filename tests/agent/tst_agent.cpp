@@ -167,6 +167,7 @@ void AgentTest::requestInputAuthcode_data()
     QTest::newRow("print") << address << "N3w-c0de" << "print" << "N3w-c0de";
     QTest::newRow("print keeps spaces") << address << "  spaced  " << "print" << "  spaced  ";
     QTest::newRow("print empty") << address << "" << "print" << "";
+    QTest::newRow("print, address without a record") << "tqp://192.168.7.4:9100" << "Fr3sh" << "print" << "Fr3sh";
     QTest::newRow("cancel") << address << "ignored" << "cancel" << "first";
     QTest::newRow("escape") << address << "ignored" << "escape" << "first";
     QTest::newRow("window control") << address << "ignored" << "window" << "first";
