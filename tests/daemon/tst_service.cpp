@@ -42,7 +42,6 @@ private slots:
     void busQueries();
     void findByUserExec_data();
     void findByUserExec();
-    void deletedAndReplacedExecutable();
     void backendCall_data();
     void backendCall();
     void secondDaemonExits();
@@ -55,8 +54,8 @@ private:
     {
         m_peers.push_back(std::make_unique<TestProcess>());
         m_peers.back()->start(exe, {}, account);
-        return m_peers.back()->waitForStdout(QStringLiteral("\n")) ? m_peers.back()->standardOutput().trimmed()
-                                                                   : QString();
+        m_peers.back()->waitForStdout(QStringLiteral("\n"));
+        return m_peers.back()->standardOutput().trimmed();
     }
 
     TestProcess m_daemon;
@@ -65,6 +64,8 @@ private:
     std::vector<std::unique_ptr<TestProcess>> m_peers;
     QString m_firstRootPeer;
     QString m_nobodyPeer;
+    QTemporaryDir m_replaced;
+    QString m_replacedPeer;
 };
 
 void DaemonTest::initTestCase()
@@ -74,6 +75,8 @@ void DaemonTest::initTestCase()
     QVERIFY(config.save());
     m_daemon.start(QStringLiteral(TEST_DAEMON_PATH));
     m_notifications.start(QStringLiteral(TEST_SERVICES_PATH), {QStringLiteral("notifications")});
+    m_agent.start(QStringLiteral(TEST_AGENT_PATH));
+    QVERIFY(m_agent.waitForStderr(QStringLiteral("start cloud agent")));
 
     // Signing services as bus peers, two of root and one of nobody. Of two
     // matching connections the search must return the one the bus lists first.
@@ -84,6 +87,11 @@ void DaemonTest::initTestCase()
     const auto first = std::find_first_of(names.begin(), names.end(), rootPeers.begin(), rootPeers.end());
     QVERIFY(first != names.end());
     m_firstRootPeer = *first;
+    // An update replaces the executable while the old program still runs.
+    const QString replaced = m_replaced.filePath(QStringLiteral("agent"));
+    QVERIFY(QFile::copy(signerPath, replaced));
+    m_replacedPeer = startPeer(replaced);
+    QVERIFY(!m_replacedPeer.isEmpty() && QFile::remove(replaced) && QFile::copy(signerPath, replaced));
 
     QTRY_VERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered(daemonName));
     QTRY_VERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(
@@ -111,6 +119,8 @@ void DaemonTest::findByUserExec_data()
     QTest::newRow("account without the program") << signer << QByteArray("lp") << "";
     QTest::newRow("other program of the account") << self << QByteArray("nobody") << "";
     QTest::newRow("other program, same directory") << QByteArray(signer + "-old") << QByteArray("root") << "";
+    QTest::newRow("replaced while running") << QFile::encodeName(m_replaced.filePath(QStringLiteral("agent")))
+                                            << QByteArray("root") << m_replacedPeer;
 }
 
 void DaemonTest::findByUserExec()
@@ -122,20 +132,6 @@ void DaemonTest::findByUserExec()
     QCOMPARE(QString::fromUtf8(DBusHelper::findByUserExec(exe, user)), expected);
 }
 
-void DaemonTest::deletedAndReplacedExecutable()
-{
-    const QTemporaryDir dir;
-    const QString exe = dir.filePath(QStringLiteral("quorvia-cloud-print-agent"));
-    QVERIFY(QFile::copy(signerPath, exe));
-    const QString name = startPeer(exe);
-    QVERIFY(!name.isEmpty());
-    // An update replaces the file while the old program still runs.
-    QVERIFY(QFile::remove(exe));
-    QVERIFY(QFile::copy(signerPath, exe));
-    QCOMPARE(QString::fromUtf8(DBusHelper::findByUserExec(exe.toLocal8Bit(), "root")), name);
-}
-
-// Rows run in order: the agent starts after the first.
 void DaemonTest::backendCall_data()
 {
     QTest::addColumn<QString>("call"); // method, arguments and user, joined by "|"
@@ -143,11 +139,10 @@ void DaemonTest::backendCall_data()
     QTest::addColumn<QString>("daemonLog");
     QTest::addColumn<QString>("notification");
 
-    QTest::newRow("no agent") << "RequestAuthcode|tqp://10.20.30.40:9100|root" << ""
-                              << "RequestAuthcode D-Bus Error:" << "";
     QTest::newRow("saved code") << "RequestAuthcode|tqp://10.20.30.40:9100|root" << savedCode << "" << "";
     QTest::newRow("unknown address") << "RequestAuthcode|tqp://10.9.9.9:9100|root" << "" << "" << "";
-    QTest::newRow("agent of another user") << "RequestAuthcode|tqp://10.20.30.40:9100|nobody" << "" << "" << "";
+    QTest::newRow("no agent of the user") << "RequestAuthcode|tqp://10.20.30.40:9100|nobody" << ""
+                                          << "RequestAuthcode D-Bus Error:" << "";
     QTest::newRow("job finished") << "NotifyJobFinish|queue-7|report.pdf||root" << "" << ""
                                   << "\"report.pdf printed successfully\\nPlease take them away timely\"";
     QTest::newRow("signing service of the user") << "SignData|payload|root" << "signed:payload" << "" << "";
@@ -163,10 +158,6 @@ void DaemonTest::backendCall()
     QFETCH(QString, daemonLog);
     QFETCH(QString, notification);
 
-    if (qstrcmp(QTest::currentDataTag(), "no agent") != 0 && m_agent.state() == QProcess::NotRunning) {
-        m_agent.start(QStringLiteral(TEST_AGENT_PATH));
-        QVERIFY(m_agent.waitForStderr(QStringLiteral("start cloud agent")));
-    }
     TestProcess backend;
     backend.start(QStringLiteral(TEST_BACKEND_PATH), call.split(QLatin1Char('|')));
     QCOMPARE(backend.waitForExit(), 0);
@@ -188,30 +179,25 @@ void DaemonTest::secondDaemonExits()
 }
 
 // Load: 2,000 backend calls, RequestAuthcode and NotifyJobFinish mixed, for
-// five more users whose agents hold the same server with a code of their own.
-// Every call must be answered, each code from the right user's agent.
+// five more users whose agents hold the same server with the user's name as
+// its code. Every call must be answered, each code from the right agent.
 void DaemonTest::manyCallersManyUsers()
 {
     const QStringList users = QStringLiteral("nobody daemon bin sys lp").split(QLatin1Char(' '));
-    const auto codeOf = [](const QString &user) -> QString { return QStringLiteral("code-of-") + user; };
     QTemporaryDir homes;
     QVERIFY(QFile::setPermissions(homes.path(), QFile::Permissions(0x7705)));
     const QByteArray ownHome = qgetenv("HOME");
-    std::vector<std::unique_ptr<TestProcess>> agents;
     for (const QString &user : users) {
         const QString home = homes.filePath(user);
         QVERIFY(QDir().mkpath(home));
-        qputenv("HOME", QFile::encodeName(home));
+        qputenv("HOME", QFile::encodeName(home)); // for Config here and for the agent
         Config config;
-        config.servers.insert(savedAddress, {codeOf(user), savedAddress, QDateTime()});
+        config.servers.insert(savedAddress, {user, savedAddress, QDateTime()});
         QVERIFY(config.save());
         QCOMPARE(QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), user, home}), 0);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
-        agents.push_back(std::make_unique<TestProcess>());
-        agents.back()->setProcessEnvironment(environment);
-        agents.back()->start(QStringLiteral(TEST_AGENT_PATH), {}, user);
-        QVERIFY2(agents.back()->waitForStderr(QStringLiteral("start cloud agent")), qPrintable(user));
+        m_peers.push_back(std::make_unique<TestProcess>());
+        m_peers.back()->start(QStringLiteral(TEST_AGENT_PATH), {}, user);
+        QVERIFY2(m_peers.back()->waitForStderr(QStringLiteral("start cloud agent")), qPrintable(user));
     }
     qputenv("HOME", ownHome);
 
@@ -229,7 +215,7 @@ void DaemonTest::manyCallersManyUsers()
         message.setArguments(notify ? QVariantList{QStringLiteral("queue"), QStringLiteral("job.pdf"), QString(), user}
                                     : QVariantList{savedAddress, user});
         // Queued behind all the others: more time than a single call gets.
-        calls.emplace_back(buses[id % buses.size()].asyncCall(message, 120000), notify ? QString() : codeOf(user));
+        calls.emplace_back(buses[id % buses.size()].asyncCall(message, 120000), notify ? QString() : user);
     }
     for (const auto &[call, code] : calls) {
         QTRY_VERIFY_WITH_TIMEOUT(call.isFinished(), 120000);

@@ -6,8 +6,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <cstdio>
+#include <QTextStream>
 
 namespace {
 
@@ -19,19 +18,12 @@ int holdKey(int argc, char **argv)
     if (!instance.claim())
         return 2;
     QObject::connect(&instance, &SingleInstance::messageReceived, &app, [&app](const QByteArray &message) {
-        std::printf("message:%d\n", int(message.size()));
-        std::fflush(stdout);
+        QTextStream(stdout) << "message:" << message.size() << Qt::endl;
         if (message == "quit")
             app.quit();
     });
-    std::puts("claimed");
-    std::fflush(stdout);
+    QTextStream(stdout) << "claimed" << Qt::endl;
     return app.exec();
-}
-
-QString uniqueKey(const char *suffix)
-{
-    return QStringLiteral("toolkit-test-%1-").arg(QCoreApplication::applicationPid()) + QLatin1String(suffix);
 }
 
 // Starts this program in child mode for key, with the environment variables
@@ -57,13 +49,15 @@ private slots:
     void twoAccountsWithoutARuntimeDirectory();
 };
 
+// Plain keys will do: the lock files go to the test's private runtime
+// directory (testing/with-home.sh).
 void TestSingleInstance::claimInOneProcess()
 {
-    SingleInstance first(uniqueKey("claim"));
+    SingleInstance first(QStringLiteral("claim"));
     QVERIFY(first.claim());
-    QVERIFY(!SingleInstance(uniqueKey("claim")).claim());
-    QVERIFY(SingleInstance(uniqueKey("other")).claim());
-    QVERIFY(!SingleInstance(uniqueKey("none")).sendMessage("lost", 500));
+    QVERIFY(!SingleInstance(QStringLiteral("claim")).claim());
+    QVERIFY(SingleInstance(QStringLiteral("other")).claim());
+    QVERIFY(!SingleInstance(QStringLiteral("none")).sendMessage("lost", 500));
 }
 
 void TestSingleInstance::holderInAnotherProcessEnds_data()
@@ -77,7 +71,7 @@ void TestSingleInstance::holderInAnotherProcessEnds_data()
 void TestSingleInstance::holderInAnotherProcessEnds()
 {
     QFETCH(bool, killed);
-    const QString key = uniqueKey(killed ? "killed" : "quit");
+    const QString key = QStringLiteral("holder");
     TestProcess child;
     QVERIFY(startHolder(child, key));
 
@@ -117,8 +111,8 @@ void TestSingleInstance::twoAccountsWithoutARuntimeDirectory()
                                   QStringLiteral("TMPDIR=") + temp.path()};
     TestProcess root;
     TestProcess nobody;
-    QVERIFY(startHolder(root, uniqueKey("accounts"), environment));
-    QVERIFY(startHolder(nobody, uniqueKey("accounts"), environment, QStringLiteral("nobody")));
+    QVERIFY(startHolder(root, QStringLiteral("accounts"), environment));
+    QVERIFY(startHolder(nobody, QStringLiteral("accounts"), environment, QStringLiteral("nobody")));
 }
 
 int main(int argc, char **argv)
