@@ -11,8 +11,6 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.isEmpty())
-        return 2;
     const QString daemon = QStringLiteral("com.quorvia.cloud.print.daemon");
     QDBusMessage call = QDBusMessage::createMethodCall(daemon, QStringLiteral("/com/quorvia/cloud/print/daemon"),
                                                        daemon, args.takeFirst());

@@ -3,11 +3,12 @@
 //     The desktop notification service on the session bus. The arguments of
 //     each "Notify" call are written to standard output as one line, a JSON
 //     array in call order, so a test can read back exactly what was sent.
+//     Every notification gets the same id, which nothing here looks at.
 //   quorvia-test-services
 //     The per-user signing service: connected to the system bus without a
-//     well-known name, it answers "SignData" with a recognisable text. Once
-//     ready it prints its unique connection name, so tests can also use it
-//     as an arbitrary bus peer of a chosen user and executable.
+//     well-known name, it answers "SignData" with a recognisable text. Tests
+//     also use it as an arbitrary bus peer of a chosen user and executable.
+// Once ready, either prints its unique connection name as its first line.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
@@ -28,11 +29,8 @@ public slots:
         const QJsonArray call{appName, qint64(replacesId), icon, summary, body, QJsonArray::fromStringList(actions),
                               QJsonObject::fromVariantMap(hints), expireTimeout};
         QTextStream(stdout) << QJsonDocument(call).toJson(QJsonDocument::Compact) << Qt::endl;
-        return ++m_lastId;
+        return 1;
     }
-
-private:
-    uint m_lastId = 0;
 };
 
 class Signer : public QObject
@@ -63,8 +61,7 @@ int main(int argc, char **argv)
         QTextStream(stderr) << bus.lastError().message() << Qt::endl;
         return 1;
     }
-    if (!notify)
-        QTextStream(stdout) << bus.baseService() << Qt::endl;
+    QTextStream(stdout) << bus.baseService() << Qt::endl;
     return app.exec();
 }
 

@@ -37,10 +37,10 @@ QString codeIn(const QString &reply)
     return reply.isEmpty() || !code.isEmpty() ? code : QStringLiteral("<encrypted empty text>");
 }
 
-// The label's text without the word joiners that keep an address on one line.
-QString plainText(const QLabel *label)
+// The text without the word joiners that keep an address on one line.
+QString plainText(QString text)
 {
-    return QString(label->text()).remove(QChar(0x2060));
+    return text.remove(QChar(0x2060));
 }
 
 } // namespace
@@ -51,13 +51,10 @@ class AgentTest : public QObject
 
 private slots:
     void initTestCase();
-    void requestAuthcode_data();
-    void requestAuthcode();
     void notifyJobFinish_data();
     void notifyJobFinish();
     void requestInputAuthcode_data();
     void requestInputAuthcode();
-    void addressStaysOnOneLine();
     void notifyWithoutNotificationService();
     void refusedRegistrationExits();
 
@@ -83,31 +80,7 @@ private:
 void AgentTest::initTestCase()
 {
     m_notifications.start(QStringLiteral(TEST_SERVICES_PATH), {QStringLiteral("notifications")});
-    QTRY_VERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(notificationsName));
-}
-
-void AgentTest::requestAuthcode_data()
-{
-    QTest::addColumn<QString>("asked");
-    QTest::addColumn<QString>("code"); // saved for address
-    QTest::newRow("saved code") << address << "Q7-x9 z";
-    QTest::newRow("saved empty code") << address << QString();
-    QTest::newRow("long code, two blocks") << address << QString(130, QLatin1Char('k'));
-    QTest::newRow("same host without port") << "tqp://192.168.7.2" << "not-for-this-address";
-    QTest::newRow("other spelling of the host") << "tqp://192.168.007.002:9100" << "not-for-this-address";
-}
-
-void AgentTest::requestAuthcode()
-{
-    QFETCH(QString, asked);
-    QFETCH(QString, code);
-
-    Config config;
-    config.servers[address] = {code, address, QDateTime::currentDateTime().addDays(-3)};
-    QVERIFY(config.save());
-    if (asked != address)
-        QTest::ignoreMessage(QtCriticalMsg, qPrintable(QStringLiteral("server conf has no config information for ") + asked));
-    QCOMPARE(codeIn(m_agent.RequestAuthcode(asked)), asked == address ? code : QString());
+    QVERIFY(m_notifications.waitForStdout(QStringLiteral("\n")));
 }
 
 void AgentTest::notifyJobFinish_data()
@@ -189,7 +162,7 @@ void AgentTest::requestInputAuthcode()
     const QDateTime before = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch());
 
     QString shownText;
-    QStringList shownLabels;
+    QString message;
     QString secondCode;
     const bool printed = close == QLatin1String("print") || close == QLatin1String("second");
     const QString reply = prompt(asked, [&] {
@@ -198,8 +171,10 @@ void AgentTest::requestInputAuthcode()
         QTest::keyClicks(lineEdit, typed);
         if (close == QLatin1String("second"))
             secondCode = codeIn(m_agent.RequestInputAuthcode(otherAddress));
-        for (const QLabel *label : dialog->findChildren<QLabel *>())
-            shownLabels.append(plainText(label));
+        for (const QLabel *label : dialog->findChildren<QLabel *>()) {
+            if (plainText(label->text()).contains(QStringLiteral("cloud print server")))
+                message = label->text();
+        }
         if (printed)
             QTest::mouseClick(dialog->button(AuthcodeInputDialog::PrintButton), Qt::LeftButton);
         else if (close == QLatin1String("cancel"))
@@ -213,8 +188,14 @@ void AgentTest::requestInputAuthcode()
     });
 
     QCOMPARE(shownText, QStringLiteral("first"));
-    QVERIFY(shownLabels.contains(
-        QStringLiteral("The authorization code of cloud print server (%1) has been updated").arg(asked)));
+    QCOMPARE(plainText(message),
+             QStringLiteral("The authorization code of cloud print server (%1) has been updated").arg(asked));
+    // The message may wrap, but never inside the address.
+    const int start = plainText(message).indexOf(asked);
+    const int end = message.lastIndexOf(asked.back()) + 1;
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, message);
+    for (int at = breaks.toNextBoundary(); at != -1; at = breaks.toNextBoundary())
+        QVERIFY2(at <= start || at >= end, qPrintable(QString::number(at)));
     QCOMPARE(codeIn(reply), printed ? typed : QString());
     QCOMPARE(secondCode, QString());
     QVERIFY(!Config().servers.contains(otherAddress));
@@ -223,25 +204,6 @@ void AgentTest::requestInputAuthcode()
     QVERIFY(printed ? record.LastUsed >= before : record.LastUsed == firstUsed);
     if (close == QLatin1String("notify"))
         QVERIFY(m_notifications.waitForStdout(QStringLiteral("\"Print Successful\",\"a.pdf printed")));
-}
-
-void AgentTest::addressStaysOnOneLine()
-{
-    const QString url = QStringLiteral("tqp://10.0.0.5:9100");
-    AuthcodeInputDialog dialog;
-    dialog.setAddress(url);
-    const QLabel *message = nullptr;
-    for (const QLabel *label : dialog.findChildren<QLabel *>()) {
-        if (plainText(label).contains(url))
-            message = label;
-    }
-    QVERIFY(message);
-    // The message may wrap, but never inside the address.
-    const int start = plainText(message).indexOf(url);
-    const int end = message->text().lastIndexOf(url.back()) + 1;
-    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, message->text());
-    for (int at = breaks.toNextBoundary(); at != -1; at = breaks.toNextBoundary())
-        QVERIFY2(at <= start || at >= end, qPrintable(QString::number(at)));
 }
 
 void AgentTest::notifyWithoutNotificationService()

@@ -10,22 +10,6 @@
 
 namespace {
 
-// Child mode: hold the key, report the size of every message on stdout, quit on "quit".
-int holdKey(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    SingleInstance instance(QString::fromLocal8Bit(argv[2]));
-    if (!instance.claim())
-        return 2;
-    QObject::connect(&instance, &SingleInstance::messageReceived, &app, [&app](const QByteArray &message) {
-        QTextStream(stdout) << "message:" << message.size() << Qt::endl;
-        if (message == "quit")
-            app.quit();
-    });
-    QTextStream(stdout) << "claimed" << Qt::endl;
-    return app.exec();
-}
-
 // Starts this program in child mode for key, with the environment variables
 // given as NAME=VALUE, and waits until it holds the key.
 bool startHolder(TestProcess &holder, const QString &key, const QStringList &environment = {},
@@ -117,11 +101,22 @@ void TestSingleInstance::twoAccountsWithoutARuntimeDirectory()
 
 int main(int argc, char **argv)
 {
-    if (argc >= 3 && qstrcmp(argv[1], "--hold") == 0)
-        return holdKey(argc, argv);
     QCoreApplication app(argc, argv);
-    TestSingleInstance test;
-    return QTest::qExec(&test, argc, argv);
+    if (argc < 3 || qstrcmp(argv[1], "--hold") != 0) {
+        TestSingleInstance test;
+        return QTest::qExec(&test, argc, argv);
+    }
+    // Child mode: hold the key, report the size of every message on stdout, quit on "quit".
+    SingleInstance instance(QString::fromLocal8Bit(argv[2]));
+    if (!instance.claim())
+        return 2;
+    QObject::connect(&instance, &SingleInstance::messageReceived, &app, [&app](const QByteArray &message) {
+        QTextStream(stdout) << "message:" << message.size() << Qt::endl;
+        if (message == "quit")
+            app.quit();
+    });
+    QTextStream(stdout) << "claimed" << Qt::endl;
+    return app.exec();
 }
 
 #include "tst_singleinstance.moc"
