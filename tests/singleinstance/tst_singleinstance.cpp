@@ -2,7 +2,6 @@
 #include "testprocess.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -87,10 +86,10 @@ void TestSingleInstance::twoAccountsWithoutARuntimeDirectory()
 {
     QTemporaryDir temp;
     QVERIFY(QFile::setPermissions(temp.path(), QFile::Permissions(0x7777)));
-    for (const char *dir : {"foreign", "runtime-root", "runtime-nobody"}) {
-        QVERIFY(QDir(temp.path()).mkdir(QLatin1String(dir)));
-        QCOMPARE(QProcess::execute(QStringLiteral("chown"), {QStringLiteral("daemon"), temp.filePath(QLatin1String(dir))}), 0);
-    }
+    QStringList install{QStringLiteral("-d"), QStringLiteral("-o"), QStringLiteral("daemon")};
+    for (const char *dir : {"foreign", "runtime-root", "runtime-nobody"})
+        install << temp.filePath(QLatin1String(dir));
+    QCOMPARE(QProcess::execute(QStringLiteral("install"), install), 0);
     const QStringList environment{QStringLiteral("XDG_RUNTIME_DIR=") + temp.filePath(QStringLiteral("foreign")),
                                   QStringLiteral("TMPDIR=") + temp.path()};
     TestProcess root;
