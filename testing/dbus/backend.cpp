@@ -10,11 +10,12 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QStringList args = QCoreApplication::arguments().mid(1);
+    const QStringList args = QCoreApplication::arguments();
     const QString daemon = QStringLiteral("com.quorvia.cloud.print.daemon");
+    // Without a method name the call fails like any other refused call.
     QDBusMessage call = QDBusMessage::createMethodCall(daemon, QStringLiteral("/com/quorvia/cloud/print/daemon"),
-                                                       daemon, args.takeFirst());
-    for (const QString &arg : qAsConst(args))
+                                                       daemon, args.value(1));
+    for (const QString &arg : args.mid(2))
         call << arg;
 
     const QDBusMessage reply = QDBusConnection::systemBus().call(call);
