@@ -35,8 +35,16 @@ QString homeDir()
     return QStandardPaths::standardLocations(QStandardPaths::HomeLocation).value(0);
 }
 
+// File systems without permission bits (vfat, some network mounts) refuse
+// every chmod; the codes are stored there all the same, with a warning.
+void warnNotPrivate(const QString &path, const QString &reason)
+{
+    qCWarning(lcConfig).noquote() << QLatin1String("cannot make ") + path + QLatin1String(" private to the user: ")
+                                         + reason;
+}
+
 // Creates every missing directory of `relative` below `base` as user-only and
-// makes the innermost one, which holds the codes, user-only in any case.
+// makes the innermost one, which holds the codes, user-only where it can.
 bool makePrivateDir(const QString &base, const QString &relative)
 {
     QString path = base;
@@ -46,7 +54,12 @@ bool makePrivateDir(const QString &base, const QString &relative)
         if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
             return false;
     }
-    return QFileInfo(path).isDir() && QFile::setPermissions(path, UserOnlyDir);
+    if (!QFileInfo(path).isDir())
+        return false;
+    QFile dir(path);
+    if (!dir.setPermissions(UserOnlyDir))
+        warnNotPrivate(path, dir.errorString());
+    return true;
 }
 
 // Keeps an unreadable file out of reach of the next save, which would
@@ -155,9 +168,10 @@ bool Config::save()
     // Written beside the old file and renamed over it, so an interrupted save
     // leaves the previous list intact.
     QSaveFile file(path);
-    const bool saved = !ciphertext.isEmpty() && file.open(QIODevice::WriteOnly)
-                       && file.setPermissions(UserOnlyFile) && file.write(ciphertext) == ciphertext.size()
-                       && file.commit();
+    bool saved = !ciphertext.isEmpty() && file.open(QIODevice::WriteOnly);
+    if (saved && !file.setPermissions(UserOnlyFile))
+        warnNotPrivate(path, file.errorString());
+    saved = saved && file.write(ciphertext) == ciphertext.size() && file.commit();
     if (!saved)
         qCWarning(lcConfig).noquote() << QLatin1String("cannot write ") + path + QLatin1String(": ")
                                              + file.errorString();

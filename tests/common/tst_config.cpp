@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/fsuid.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -270,6 +272,28 @@ private slots:
         const LogCapture log(ConfigCategory);
         QVERIFY(!saveRecords({record(ServerA, QStringLiteral("lost"))}));
         QVERIFY(log.contains(QtWarningMsg, QStringLiteral("cannot create the directory of ")));
+    }
+    // Homes without permission bits (vfat, some network mounts) refuse every
+    // chmod: the codes must be stored all the same.
+    void saveWhereChmodFails()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to save as another user");
+        // Folders of root's, open to all: as nobody, writing into them works
+        // but making them private does not (setfsuid drops CAP_FOWNER).
+        QString dir = m_home.path();
+        for (const char *part : {"", "/.config", "/quorvia", "/quorvia-cloud-print-configurator"}) {
+            dir += QLatin1String(part);
+            QVERIFY(QDir().mkpath(dir) && ::chmod(QFile::encodeName(dir).constData(), 0777) == 0);
+        }
+        const LogCapture log(ConfigCategory);
+        ::setfsuid(65534);
+        const bool saved = saveRecords({record(ServerA, QStringLiteral("kept"))});
+        ::setfsuid(0);
+        QVERIFY(saved);
+        QVERIFY2(log.contains(QtWarningMsg, QStringLiteral("cannot make ") + Config::dirPath() + QStringLiteral(" private")),
+                 qPrintable(log.texts().join(QLatin1Char('\n'))));
+        QCOMPARE(Config().servers.value(ServerA).Authcode, QStringLiteral("kept"));
     }
 };
 
