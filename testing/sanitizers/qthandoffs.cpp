@@ -43,6 +43,7 @@
 
 #include <dlfcn.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -64,6 +65,14 @@ F real(const char *symbol)
     return reinterpret_cast<F>(function);
 }
 
+// For the calls that may fail to take what they wait for.
+bool acquiredIf(bool taken, void *key)
+{
+    if (taken)
+        __tsan_acquire(key);
+    return taken;
+}
+
 // Runs in the receiving thread just before Qt delivers any event.
 bool eventDelivered(void **)
 {
@@ -71,10 +80,7 @@ bool eventDelivered(void **)
     return false;
 }
 
-struct Registration
-{
-    Registration() { QInternal::registerCallback(QInternal::EventNotifyCallback, eventDelivered); }
-} registration;
+[[maybe_unused]] const bool registered = QInternal::registerCallback(QInternal::EventNotifyCallback, eventDelivered);
 
 const char finishedConnected[] = "_q_tsanFinishedConnected";
 
@@ -120,15 +126,14 @@ bool QMetaObject::invokeMethodImpl(QObject *object, QtPrivate::QSlotObjectBase *
     return next(object, slot, type, ret);
 }
 
+using Arg = QGenericArgument;
+
 bool QMetaObject::invokeMethod(QObject *object, const char *member, Qt::ConnectionType type,
-                               QGenericReturnArgument ret, QGenericArgument a0, QGenericArgument a1,
-                               QGenericArgument a2, QGenericArgument a3, QGenericArgument a4, QGenericArgument a5,
-                               QGenericArgument a6, QGenericArgument a7, QGenericArgument a8, QGenericArgument a9)
+                               QGenericReturnArgument ret, Arg a0, Arg a1, Arg a2, Arg a3, Arg a4, Arg a5, Arg a6,
+                               Arg a7, Arg a8, Arg a9)
 {
-    static const auto next = real<bool (*)(QObject *, const char *, Qt::ConnectionType, QGenericReturnArgument,
-                                           QGenericArgument, QGenericArgument, QGenericArgument, QGenericArgument,
-                                           QGenericArgument, QGenericArgument, QGenericArgument, QGenericArgument,
-                                           QGenericArgument, QGenericArgument)>(
+    static const auto next = real<bool (*)(QObject *, const char *, Qt::ConnectionType, QGenericReturnArgument, Arg,
+                                           Arg, Arg, Arg, Arg, Arg, Arg, Arg, Arg, Arg)>(
         "_ZN11QMetaObject12invokeMethodEP7QObjectPKcN2Qt14ConnectionTypeE22QGenericReturnArgument16QGenericArgumentS7_"
         "S7_S7_S7_S7_S7_S7_S7_S7_");
     __tsan_release(&eventQueues);
@@ -145,10 +150,7 @@ void QMutex::lock() QT_MUTEX_LOCK_NOEXCEPT
 bool QMutex::tryLock(int timeout) QT_MUTEX_LOCK_NOEXCEPT
 {
     static const auto next = real<bool (*)(QMutex *, int)>("_ZN6QMutex7tryLockEi");
-    const bool locked = next(this, timeout);
-    if (locked)
-        __tsan_acquire(this);
-    return locked;
+    return acquiredIf(next(this, timeout), this);
 }
 
 void QMutex::unlock() noexcept
@@ -189,14 +191,10 @@ bool QWaitCondition::wait(QMutex *mutex, QDeadlineTimer deadline)
     return woken;
 }
 
+// Qt's own overload does just this, calling the other one inside the library.
 bool QWaitCondition::wait(QMutex *mutex, unsigned long time)
 {
-    static const auto next =
-        real<bool (*)(QWaitCondition *, QMutex *, unsigned long)>("_ZN14QWaitCondition4waitEP6QMutexm");
-    __tsan_release(mutex);
-    const bool woken = next(this, mutex, time);
-    __tsan_acquire(mutex);
-    return woken;
+    return wait(mutex, time == ULONG_MAX ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(time));
 }
 
 void QSemaphore::acquire(int n)
@@ -209,19 +207,13 @@ void QSemaphore::acquire(int n)
 bool QSemaphore::tryAcquire(int n)
 {
     static const auto next = real<bool (*)(QSemaphore *, int)>("_ZN10QSemaphore10tryAcquireEi");
-    const bool acquired = next(this, n);
-    if (acquired)
-        __tsan_acquire(this);
-    return acquired;
+    return acquiredIf(next(this, n), this);
 }
 
 bool QSemaphore::tryAcquire(int n, int timeout)
 {
     static const auto next = real<bool (*)(QSemaphore *, int, int)>("_ZN10QSemaphore10tryAcquireEii");
-    const bool acquired = next(this, n, timeout);
-    if (acquired)
-        __tsan_acquire(this);
-    return acquired;
+    return acquiredIf(next(this, n, timeout), this);
 }
 
 void QSemaphore::release(int n)
@@ -259,17 +251,11 @@ void QThread::start(Priority priority)
 bool QThread::wait(QDeadlineTimer deadline)
 {
     static const auto next = real<bool (*)(QThread *, QDeadlineTimer)>("_ZN7QThread4waitE14QDeadlineTimer");
-    const bool finished = next(this, deadline);
-    if (finished)
-        __tsan_acquire(this);
-    return finished;
+    return acquiredIf(next(this, deadline), this);
 }
 
+// Qt's own overload does just this, calling the other one inside the library.
 bool QThread::wait(unsigned long time)
 {
-    static const auto next = real<bool (*)(QThread *, unsigned long)>("_ZN7QThread4waitEm");
-    const bool finished = next(this, time);
-    if (finished)
-        __tsan_acquire(this);
-    return finished;
+    return wait(time == ULONG_MAX ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(time));
 }
