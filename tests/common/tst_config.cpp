@@ -1,11 +1,14 @@
+// The server list store: its file format, foreign and damaged files, the
+// permissions it keeps, and saves under faults (a writer killed in the middle
+// of its saves, a full file system, a home that refuses chmod).
 #include "aescrypt.h"
 #include "builtinkeys.h"
 #include "config.h"
 #include "logcapture.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -14,6 +17,8 @@
 #include <unistd.h>
 
 namespace {
+
+using Servers = QMap<QString, ServerConfig>;
 
 constexpr char ConfigCategory[] = "quorvia.config";
 const QString ServerA = QStringLiteral("tqp://10.0.0.1:9100");
@@ -25,13 +30,41 @@ ServerConfig record(const QString &address, const QString &code, const QDateTime
     return ServerConfig{code, address, lastUsed};
 }
 
+Servers byAddress(const QList<ServerConfig> &records)
+{
+    Servers servers;
+    for (const ServerConfig &r : records)
+        servers.insert(r.Address, r);
+    return servers;
+}
+
+// Lists of different sizes for the fault tests, so that a mixed or cut file cannot pass.
+Servers numbered(int count, const QString &code)
+{
+    QList<ServerConfig> records;
+    for (int i = 0; i < count; ++i)
+        records << record(QStringLiteral("tqp://10.0.%1.%2:9100").arg(i / 200).arg(i % 200), code,
+                          QDateTime({2026, 12, 7}, {8, i % 60}));
+    return byAddress(records);
+}
+const Servers listA = numbered(40, QStringLiteral("AAAA1111"));
+const Servers listB = numbered(300, QStringLiteral("BBBB2222"));
+
 // "key|Address|Authcode|LastUsed" per record, in map order.
-QStringList entries(const QMap<QString, ServerConfig> &servers)
+QStringList entries(const Servers &servers)
 {
     QStringList lines;
     for (auto it = servers.cbegin(); it != servers.cend(); ++it)
-        lines << QStringList{it.key(), it->Address, it->Authcode, it->LastUsed.toString(Qt::ISODate)}.join(QLatin1Char('|'));
+        lines << QStringList{it.key(), it->Address, it->Authcode, it->LastUsed.toString(Qt::ISODate)}.join(
+            QLatin1Char('|'));
     return lines;
+}
+
+bool save(const Servers &servers)
+{
+    Config config;
+    config.servers = servers;
+    return config.save();
 }
 
 QByteArray readFile(const QString &path)
@@ -44,13 +77,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-QByteArray decryptStore()
-{
-    QByteArray scratch;
-    return AESCrypt::aesDecrypt(readFile(Config::filePath()), scratch);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 QByteArray encrypt(const QByteArray &plain, const AESCrypt::Key &key = builtinkeys::aesKey())
@@ -65,21 +92,6 @@ mode_t modeOf(const QString &path)
 {
     struct stat st{};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : mode_t(-1);
-}
-
-QMap<QString, ServerConfig> byAddress(const QList<ServerConfig> &records)
-{
-    QMap<QString, ServerConfig> servers;
-    for (const ServerConfig &r : records)
-        servers.insert(r.Address, r);
-    return servers;
-}
-
-bool saveRecords(const QList<ServerConfig> &records)
-{
-    Config config;
-    config.servers = byAddress(records);
-    return config.save();
 }
 
 } // namespace
@@ -105,164 +117,115 @@ private slots:
     void saveAndLoad_data()
     {
         QTest::addColumn<QList<ServerConfig>>("records");
-        QTest::addColumn<QByteArray>("json"); // checked when not empty
-
-        QTest::newRow("empty store") << QList<ServerConfig>() << QByteArray("{\n}\n");
-        QTest::newRow("two records")
-            << QList<ServerConfig>{record(ServerB, QStringLiteral("code-b")),
-                                   record(ServerA, QStringLiteral("abc"), QDateTime({2026, 12, 5}, {16, 18, 16}))}
-            << QByteArray("{\n"
-                          "    \"tqp://10.0.0.1:9100\": {\n"
-                          "        \"Address\": \"tqp://10.0.0.1:9100\",\n"
-                          "        \"Authcode\": \"abc\",\n"
-                          "        \"LastUsed\": \"Sat Dec 5 16:18:16 2026\"\n"
-                          "    },\n"
-                          "    \"tqp://10.0.0.2:9100\": {\n"
-                          "        \"Address\": \"tqp://10.0.0.2:9100\",\n"
-                          "        \"Authcode\": \"code-b\",\n"
-                          "        \"LastUsed\": \"\"\n"
-                          "    }\n"
-                          "}\n");
-        QTest::newRow("special characters")
-            << QList<ServerConfig>{record(QStringLiteral("tqp://10.0.0.9:9100/ü"), QStringLiteral(" 认证码\"\\ "),
-                                          QDateTime({2024, 2, 29}, {0, 0, 0}))}
-            << QByteArray();
-        // Code lengths 0..15 move the JSON length through every remainder mod 16.
-        for (int n = 0; n < 16; ++n)
-            QTest::addRow("code of %d", n) << QList<ServerConfig>{record(ServerA, QString(n, QLatin1Char('c')))}
-                                           << QByteArray();
-    }
-
-    // The JSON text, 1 to 16 spaces up to whole blocks, one block of cipher
-    // padding; saved over a missing file and loaded back without complaint.
-    void saveAndLoad()
-    {
-        QFETCH(QList<ServerConfig>, records);
-        QFETCH(QByteArray, json);
-        {
-            const LogCapture log(ConfigCategory);
-            QVERIFY(saveRecords(records));
-            QCOMPARE(log.lines().size(), 1);
-            QCOMPARE(log.lines().value(0).type, QtInfoMsg);
-            QCOMPARE(log.lines().value(0).text, Config::filePath() + QStringLiteral(" not exist"));
-        }
-        const QByteArray plain = decryptStore();
-        int length = plain.size();
-        while (length > 0 && plain.at(length - 1) == ' ')
-            --length;
-        QVERIFY(plain.left(length).endsWith("}\n"));
-        if (!json.isEmpty())
-            QCOMPARE(plain.left(length), json);
-        QCOMPARE(plain.size() % 16, 0);
-        QVERIFY(plain.size() - length >= 1 && plain.size() - length <= 16);
-        QCOMPARE(QFileInfo(Config::filePath()).size(), qint64(plain.size() + 16));
-
-        const LogCapture log(ConfigCategory);
-        QCOMPARE(entries(Config().servers), entries(byAddress(records)));
-        QVERIFY(log.lines().isEmpty());
-        QVERIFY(!QFile::exists(Config::damagedFilePath()));
-    }
-
-    void lastUsed_data()
-    {
-        QTest::addColumn<QList<ServerConfig>>("records");
-        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QByteArray>("json"); // in compact form; checked when not empty
+        QTest::addColumn<QString>("lastUsed");
 
         const QDateTime early({2025, 3, 1}, {8, 0, 0});
         const QDateTime late({2025, 3, 2}, {8, 0, 0});
         const QString a = QStringLiteral("a");
-        QTest::newRow("empty store") << QList<ServerConfig>() << QString();
-        QTest::newRow("latest first") << QList<ServerConfig>{record(ServerA, a, late), record(ServerC, a, early)} << ServerA;
+        QTest::newRow("empty store") << QList<ServerConfig>() << QByteArray("{}") << QString();
+        QTest::newRow("two records")
+            << QList<ServerConfig>{record(ServerB, QStringLiteral("code-b")),
+                                   record(ServerA, QStringLiteral("abc"), QDateTime({2026, 12, 5}, {16, 18, 16}))}
+            << QByteArray("{\"tqp://10.0.0.1:9100\":{\"Address\":\"tqp://10.0.0.1:9100\",\"Authcode\":\"abc\","
+                          "\"LastUsed\":\"Sat Dec 5 16:18:16 2026\"},\"tqp://10.0.0.2:9100\":{\"Address\":"
+                          "\"tqp://10.0.0.2:9100\",\"Authcode\":\"code-b\",\"LastUsed\":\"\"}}")
+            << ServerA;
+        const QString special = QStringLiteral("tqp://10.0.0.9:9100/ü");
+        QTest::newRow("special characters")
+            << QList<ServerConfig>{record(special, QStringLiteral(" 认证码\"\\ "), QDateTime({2024, 2, 29}, {}))}
+            << QByteArray() << special;
+        QTest::newRow("latest first") << QList<ServerConfig>{record(ServerA, a, late), record(ServerC, a, early)}
+                                      << QByteArray() << ServerA;
         // Neither the first nor the last record; equal times keep the earlier one.
         QTest::newRow("tie goes to first address")
-            << QList<ServerConfig>{record(ServerC, a, late), record(ServerB, a, late), record(ServerA, a, early)} << ServerB;
+            << QList<ServerConfig>{record(ServerC, a, late), record(ServerB, a, late), record(ServerA, a, early)}
+            << QByteArray() << ServerB;
+        // Code lengths 0..15 move the JSON length through every remainder mod 16.
+        for (int n = 0; n < 16; ++n)
+            QTest::addRow("code of %d", n) << QList<ServerConfig>{record(ServerA, QString(n, QLatin1Char('c')))}
+                                           << QByteArray() << ServerA;
     }
 
-    void lastUsed()
+    // The JSON text, 1 to 16 spaces up to whole blocks, one block of cipher
+    // padding; saved over a missing file, private to the user, and loaded
+    // back without complaint.
+    void saveAndLoad()
     {
         QFETCH(QList<ServerConfig>, records);
-        QFETCH(QString, expected);
-        Config config;
-        config.servers = byAddress(records);
-        const ServerConfig found = config.lastUsed();
-        QCOMPARE(found.Address, expected);
-        QCOMPARE(found.LastUsed.isNull(), expected.isEmpty());
-    }
+        QFETCH(QByteArray, json);
+        QFETCH(QString, lastUsed);
+        {
+            const LogCapture log(ConfigCategory);
+            QVERIFY(save(byAddress(records)));
+            QCOMPARE(log.texts(QtInfoMsg), QStringList{Config::filePath() + QStringLiteral(" not exist")});
+            QCOMPARE(log.lines().size(), 1);
+        }
+        QByteArray scratch;
+        const QByteArray plain = AESCrypt::aesDecrypt(readFile(Config::filePath()), scratch);
+        const int length = plain.lastIndexOf("}\n") + 2;
+        QCOMPARE(plain.mid(length), QByteArray(plain.size() - length, ' '));
+        QCOMPARE(plain.size(), (length / 16 + 1) * 16);
+        if (!json.isEmpty())
+            QCOMPARE(QJsonDocument::fromJson(plain.left(length)).toJson(QJsonDocument::Compact), json);
+        QCOMPARE(QFileInfo(Config::filePath()).size(), qint64(plain.size() + 16));
+        QCOMPARE(modeOf(Config::filePath()), mode_t(0600));
+        for (QString dir = Config::dirPath(); dir != m_home.path(); dir = QFileInfo(dir).path())
+            QCOMPARE(modeOf(dir), mode_t(0700));
 
-    // The member name is the address ("Address" in the file is not trusted),
-    // and records with missing or malformed members are kept.
-    void fileRecordsAreReadByMemberName()
-    {
-        QVERIFY(writeFile(Config::filePath(),
-                          encrypt("{ \"tqp://10.0.0.1:9100\": { \"Address\": \"tqp://evil:1\", \"Authcode\": \"x\" },"
-                                  " \"a\": 5, \"b\": { \"Authcode\": 17 }, \"c\": { \"Authcode\": \"k\", "
-                                  "\"LastUsed\": \"yesterday\" } }")));
-        Config config;
-        QCOMPARE(entries(config.servers), QStringList({QStringLiteral("a|a||"), QStringLiteral("b|b||"), QStringLiteral("c|c|k|"),
-                                                       ServerA + QLatin1Char('|') + ServerA + QStringLiteral("|x|")}));
+        const LogCapture log(ConfigCategory);
+        const Config loaded;
+        QCOMPARE(entries(loaded.servers), entries(byAddress(records)));
+        QCOMPARE(loaded.lastUsed().Address, lastUsed);
+        QVERIFY(log.lines().isEmpty());
         QVERIFY(!QFile::exists(Config::damagedFilePath()));
-
-        // Storing a record under a known address replaces it.
-        const QString c = QStringLiteral("c");
-        config.servers[c] = record(c, QStringLiteral("new"), QDateTime({2025, 6, 1}, {12, 0, 0}));
-        QVERIFY(config.save());
-        QCOMPARE(Config().servers.size(), 4);
-        QCOMPARE(entries(Config().servers).value(2), QStringLiteral("c|c|new|2025-06-01T12:00:00"));
-        const QByteArray plain = decryptStore();
-        QVERIFY(plain.contains("\"Address\": \"tqp://10.0.0.1:9100\""));
-        QVERIFY(!plain.contains("evil"));
     }
 
-    void damagedFileIsKept_data()
+    void foreignFile_data()
     {
         QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("loaded"); // as entries(); none for a damaged file
         const QByteArray json = "{ \"tqp://10.0.0.1:9100\": { \"Authcode\": \"x\" } }";
         AESCrypt::Key otherKey = builtinkeys::aesKey();
         otherKey[31] ^= 0x80;
 
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("truncated mid block") << encrypt(json).left(40);
-        QTest::newRow("plain json") << json;
-        QTest::newRow("another key") << encrypt(json, otherKey);
-        QTest::newRow("encrypted array") << encrypt("[ 1, 2 ]" + QByteArray(8, ' '));
+        QTest::newRow("empty") << QByteArray() << QStringList();
+        QTest::newRow("truncated mid block") << encrypt(json).left(40) << QStringList();
+        QTest::newRow("plain json") << json << QStringList();
+        QTest::newRow("another key") << encrypt(json, otherKey) << QStringList();
+        QTest::newRow("encrypted array") << encrypt("[ 1, 2 ]" + QByteArray(8, ' ')) << QStringList();
+        // The member name is the address ("Address" in the file is not trusted),
+        // and records with missing or malformed members are kept.
+        QTest::newRow("read by member name")
+            << encrypt("{ \"tqp://10.0.0.1:9100\": { \"Address\": \"tqp://evil:1\", \"Authcode\": \"x\" }, \"a\": 5,"
+                       " \"b\": { \"Authcode\": 17 }, \"c\": { \"Authcode\": \"k\", \"LastUsed\": \"yesterday\" } }")
+            << QStringLiteral("a|a||,b|b||,c|c|k|,%1|%1|x|").arg(ServerA).split(QLatin1Char(','));
     }
 
-    void damagedFileIsKept()
+    // A file that does not load leaves the store empty and is copied aside,
+    // where later saves leave it alone.
+    void foreignFile()
     {
         QFETCH(QByteArray, content);
+        QFETCH(QStringList, loaded);
         QVERIFY(writeFile(Config::filePath(), content));
         {
             const LogCapture log(ConfigCategory);
             Config config;
-            QVERIFY(config.servers.isEmpty());
-            QVERIFY(log.contains(QtWarningMsg, Config::filePath() + QStringLiteral(" is damaged")));
-            QCOMPARE(readFile(Config::damagedFilePath()), content);
-            QCOMPARE(modeOf(Config::damagedFilePath()), mode_t(0600));
+            QCOMPARE(entries(config.servers), loaded);
+            QCOMPARE(log.contains(QtWarningMsg, Config::filePath() + QStringLiteral(" is damaged")), loaded.isEmpty());
+            QCOMPARE(log.lines().size(), loaded.isEmpty() ? 1 : 0);
+            QCOMPARE(QFile::exists(Config::damagedFilePath()), loaded.isEmpty());
             QCOMPARE(readFile(Config::filePath()), content); // loading alone changes nothing
 
-            config.servers.insert(ServerB, record(ServerB, QStringLiteral("fresh")));
+            config.servers.insert(ServerA, record(ServerA, QStringLiteral("fresh")));
             QVERIFY(config.save());
+            QCOMPARE(entries(Config().servers), entries(config.servers));
         }
-        QCOMPARE(Config().servers.keys(), QStringList{ServerB});
-        QCOMPARE(readFile(Config::damagedFilePath()), content);
-    }
-
-    void permissions()
-    {
-        const QString dir = QFileInfo(Config::filePath()).path();
-        for (const bool loose : {false, true}) {
-            if (loose) {
-                QVERIFY(::chmod(QFile::encodeName(Config::filePath()).constData(), 0644) == 0);
-                QVERIFY(::chmod(QFile::encodeName(dir).constData(), 0755) == 0);
-            }
-            QVERIFY(saveRecords({record(ServerA, QStringLiteral("secret"))}));
-            QCOMPARE(modeOf(Config::filePath()), mode_t(0600));
-            QCOMPARE(modeOf(dir), mode_t(0700));
+        if (loaded.isEmpty()) {
+            QCOMPARE(readFile(Config::damagedFilePath()), content);
+            QCOMPARE(modeOf(Config::damagedFilePath()), mode_t(0600));
         }
-        QCOMPARE(modeOf(m_home.path() + QStringLiteral("/.config")), mode_t(0700));
-        QCOMPARE(modeOf(m_home.path() + QStringLiteral("/.config/quorvia")), mode_t(0700));
-        // Nothing but the file itself is left behind by the replacing write.
-        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("server.conf")});
     }
 
     void saveFailureIsReported()
@@ -270,12 +233,14 @@ private slots:
         // A plain file where a directory belongs makes the write fail, even for root.
         QVERIFY(writeFile(m_home.path() + QStringLiteral("/.config/quorvia"), "in the way"));
         const LogCapture log(ConfigCategory);
-        QVERIFY(!saveRecords({record(ServerA, QStringLiteral("lost"))}));
+        QVERIFY(!save(listA));
         QVERIFY(log.contains(QtWarningMsg, QStringLiteral("cannot create the directory of ")));
     }
+
     // Homes without permission bits (vfat, some network mounts) refuse every
-    // chmod: the codes must be stored all the same.
-    void saveWhereChmodFails()
+    // chmod: the codes are stored all the same. Where chmod works, loose
+    // folder and file are made private again.
+    void permissions()
     {
         if (::geteuid() != 0)
             QSKIP("needs root to save as another user");
@@ -286,16 +251,77 @@ private slots:
             dir += QLatin1String(part);
             QVERIFY(QDir().mkpath(dir) && ::chmod(QFile::encodeName(dir).constData(), 0777) == 0);
         }
-        const LogCapture log(ConfigCategory);
-        ::setfsuid(65534);
-        const bool saved = saveRecords({record(ServerA, QStringLiteral("kept"))});
-        ::setfsuid(0);
-        QVERIFY(saved);
-        QVERIFY2(log.contains(QtWarningMsg, QStringLiteral("cannot make ") + Config::dirPath() + QStringLiteral(" private")),
-                 qPrintable(log.texts().join(QLatin1Char('\n'))));
-        QCOMPARE(Config().servers.value(ServerA).Authcode, QStringLiteral("kept"));
+        {
+            const LogCapture log(ConfigCategory);
+            ::setfsuid(65534);
+            const bool saved = save(listA);
+            ::setfsuid(0);
+            QVERIFY(saved);
+            QVERIFY2(log.contains(QtWarningMsg, QStringLiteral("cannot make ") + dir + QStringLiteral(" private")),
+                     qPrintable(log.texts().join(QLatin1Char('\n'))));
+        }
+        QCOMPARE(entries(Config().servers), entries(listA));
+
+        QVERIFY(::chmod(QFile::encodeName(Config::filePath()).constData(), 0644) == 0);
+        QVERIFY(save(listB));
+        QCOMPARE(modeOf(Config::filePath()), mode_t(0600));
+        QCOMPARE(modeOf(dir), mode_t(0700));
+        // Nothing but the file itself is left behind by the replacing writes.
+        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("server.conf")});
+    }
+
+    void writerKilledDuringSaves()
+    {
+        QVERIFY(save(listA));
+        const QStringList a = entries(listA), b = entries(listB);
+        for (int round = 0; round < 200; ++round) {
+            QProcess writer;
+            writer.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--save-forever")});
+            QVERIFY(writer.waitForStarted());
+            QTest::qSleep(QRandomGenerator::global()->bounded(5, 40));
+            writer.kill();
+            QVERIFY(writer.waitForFinished());
+            const QStringList found = entries(Config().servers);
+            QVERIFY2(found == a || found == b, qPrintable(QStringLiteral("round %1: %2").arg(round).arg(found.size())));
+        }
+        QVERIFY(!QFile::exists(Config::damagedFilePath()));
+    }
+
+    // On a small file system of its own, the old file survives a save that does not fit.
+    void fullFileSystem()
+    {
+        const QString mountPoint = m_home.path() + QStringLiteral("/.config");
+        QVERIFY(QDir().mkpath(mountPoint));
+        const QString options = QStringLiteral("-t tmpfs -o size=64k tmpfs ") + mountPoint;
+        if (QProcess::execute(QStringLiteral("mount"), options.split(QLatin1Char(' '))) != 0)
+            QSKIP("cannot mount a tmpfs here (not root)");
+        const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mountPoint}); });
+
+        QVERIFY(save(listA));
+        QFile filler(mountPoint + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) {
+        }
+        filler.close();
+        QVERIFY(!save(listB));
+        QCOMPARE(entries(Config().servers), entries(listA));
+
+        QVERIFY(filler.remove());
+        QVERIFY(save(listB));
+        QCOMPARE(entries(Config().servers), entries(listB));
     }
 };
 
-QTEST_GUILESS_MAIN(TestConfig)
+int main(int argc, char **argv)
+{
+    // The writer that writerKilledDuringSaves kills: saves the two lists in turn.
+    if (argc == 2 && qstrcmp(argv[1], "--save-forever") == 0) {
+        for (int i = 0;; ++i)
+            save(i % 2 ? listA : listB);
+    }
+    QCoreApplication app(argc, argv);
+    TestConfig test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_config.moc"
