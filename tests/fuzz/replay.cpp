@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
@@ -16,14 +17,10 @@ int main(int argc, char **argv)
     namespace fs = std::filesystem;
     std::vector<fs::path> inputs;
     for (int i = 1; i < argc; ++i) {
-        if (fs::is_directory(argv[i])) {
-            for (const fs::directory_entry &entry : fs::directory_iterator(argv[i])) {
-                if (entry.is_regular_file())
-                    inputs.push_back(entry.path());
-            }
-        } else {
+        if (fs::is_directory(argv[i]))
+            inputs.insert(inputs.end(), fs::directory_iterator(argv[i]), fs::directory_iterator());
+        else
             inputs.emplace_back(argv[i]);
-        }
     }
     std::sort(inputs.begin(), inputs.end());
     // An empty or mistyped corpus path must not pass as "nothing failed".
@@ -32,11 +29,9 @@ int main(int argc, char **argv)
         return 2;
     }
     for (const fs::path &path : inputs) {
-        std::error_code error;
-        const auto size = fs::file_size(path, error);
-        std::vector<uint8_t> input(error ? 0 : size);
         std::ifstream file(path, std::ios::binary);
-        if (error || !file.read(reinterpret_cast<char *>(input.data()), std::streamsize(input.size()))) {
+        const std::vector<uint8_t> input((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (!file.is_open() || file.bad()) {
             std::fprintf(stderr, "cannot read %s\n", path.c_str());
             return 2;
         }
