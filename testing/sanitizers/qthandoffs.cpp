@@ -28,18 +28,7 @@
 // received an unrelated event. The file is built without instrumentation, like
 // the Qt code it stands in for (cmake/QuorviaTesting.cmake).
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QMetaObject>
-#include <QMutex>
-#include <QReadWriteLock>
-#include <QRunnable>
-#include <QSemaphore>
-#include <QThread>
-#include <QThreadPool>
-#include <QThreadStorage>
-#include <QVariant>
-#include <QWaitCondition>
+#include <QtCore>
 
 #include <dlfcn.h>
 
