@@ -9,11 +9,9 @@
 #include "versionmatch.h"
 
 #include <algorithm>
-#include <cstdint>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+void fuzz(const QByteArray &bytes)
 {
-    const QByteArray bytes(reinterpret_cast<const char *>(data), int(size));
     const QString typed = QString::fromUtf8(bytes.constData(), bytes.size());
 
     // A typed address becomes a tqp URL, with the cloud port when none is given.
@@ -48,5 +46,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(match == ClientVersionInvalid);
     setServerVersion(version);
     FUZZ_CHECK(isVersionMatch() == isVersionMatch(clientVersion(), version));
-    return 0;
 }

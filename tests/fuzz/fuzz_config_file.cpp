@@ -3,10 +3,7 @@
 
 #include "configcheck.h"
 
-#include <cstdint>
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+void fuzz(const QByteArray &input)
 {
-    loadServerFile(QByteArray(reinterpret_cast<const char *>(data), int(size)));
-    return 0;
+    loadServerFile(input);
 }

@@ -11,10 +11,7 @@
 
 #include <thrift/transport/TBufferTransports.h>
 
-#include <QByteArray>
-
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -32,17 +29,17 @@ bool isUriText(const std::string &uri)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+void fuzz(const QByteArray &input)
 {
-    if (size == 0)
-        return 0;
-    const auto replyBytes = static_cast<uint32_t>(size - 1);
-    auto wire = std::make_shared<apache::thrift::transport::TMemoryBuffer>(const_cast<uint8_t *>(data + 1),
-                                                                           replyBytes);
+    if (input.isEmpty())
+        return;
+    const auto replyBytes = static_cast<uint32_t>(input.size() - 1);
+    auto *reply = reinterpret_cast<uint8_t *>(const_cast<char *>(input.constData() + 1));
+    auto wire = std::make_shared<apache::thrift::transport::TMemoryBuffer>(reply, replyBytes);
     auto protocol = std::make_shared<ReplyProtocol>(CloudPrintRPCClient::replyTransport(wire));
     cloudprint::CloudPrintClient client(protocol);
     try {
-        switch (data[0] % 3) {
+        switch (uchar(input.at(0)) % 3) {
         case 0:
             client.recv_Verfiy();
             break;
@@ -70,5 +67,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } catch (const apache::thrift::TException &) {
         // A malformed, failed or oversized reply: the client logs it and goes on.
     }
-    return 0;
 }

@@ -7,11 +7,9 @@
 #include "protocol.h"
 
 #include <algorithm>
-#include <cstdint>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+void fuzz(const QByteArray &reply)
 {
-    const QByteArray reply(reinterpret_cast<const char *>(data), int(size));
     const QString separator = QStringLiteral("##");
 
     // Verify and file-info replies: nothing after the first NUL counts.
@@ -39,5 +37,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // File-socket messages: the code is field 0 read as a number.
     FUZZ_CHECK(protocol::code(text) == fields.first().toInt());
-    return 0;
 }

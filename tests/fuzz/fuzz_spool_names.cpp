@@ -8,11 +8,9 @@
 
 #include <QFileInfo>
 
-#include <cstdint>
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+void fuzz(const QByteArray &input)
 {
-    const QString name = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
+    const QString name = QString::fromUtf8(input.constData(), input.size());
     const QString separator = QStringLiteral("_0_");
 
     // The parts are the name's own sections, in order.
@@ -37,5 +35,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(!name.isEmpty() && !name.contains(QLatin1Char('/')));
         FUZZ_CHECK(QFileInfo(QDir::cleanPath(spool + QLatin1Char('/') + name)).path() == spool);
     }
-    return 0;
 }

@@ -1,12 +1,14 @@
 #pragma once
 
-// What the fuzz targets share: a property check and a private home folder.
+// What the fuzz targets share: the entry point, a property check and a
+// private home folder. Each target includes this once and defines fuzz().
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QString>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -32,4 +34,14 @@ inline QString privateHome()
         return QFile::decodeName(path);
     }();
     return home;
+}
+
+// Checks one input: every property the target states must hold for it.
+void fuzz(const QByteArray &input);
+
+// The product parses QByteArrays from sockets and files: each input is one.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    fuzz(QByteArray(reinterpret_cast<const char *>(data), int(size)));
+    return 0;
 }
