@@ -6,10 +6,6 @@
 #include "config.h"
 #include "logcapture.h"
 
-#include <QJsonDocument>
-#include <QProcess>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/fsuid.h>

@@ -10,17 +10,8 @@
 #include "themeicon.h"
 #include "titlebar.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QLoggingCategory>
-#include <QMenu>
-#include <QProcess>
-#include <QScreen>
-#include <QSignalSpy>
-#include <QTest>
-#include <QTimer>
-#include <QVBoxLayout>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <cstdio>
 
@@ -66,12 +57,10 @@ private slots:
     {
         QWidget window;
         window.resize(400, 200);
-        auto *layout = new QVBoxLayout(&window);
         auto *field = new toolkit::LineEdit(&window);
         auto *other = new toolkit::LineEdit(&window);
-        layout->addWidget(field);
-        layout->addWidget(other);
-        layout->addStretch();
+        field->setGeometry(10, 10, 380, 24);
+        other->setGeometry(10, 60, 380, 24);
         window.show();
         QSignalSpy changed(field, &toolkit::LineEdit::alertChanged);
         QElapsedTimer clock;
