@@ -215,12 +215,11 @@ void QSemaphore::release(int n)
 // Qt Gui scales and converts large images on the global pool this way.
 void QThreadPool::start(std::function<void()> functionToRun, int priority)
 {
-    QThreadPool *pool = this;
-    QRunnable *runnable = QRunnable::create([pool, function = std::move(functionToRun)] {
-        __tsan_acquire(pool);
+    QRunnable *runnable = QRunnable::create([this, function = std::move(functionToRun)] {
+        __tsan_acquire(this);
         function();
     });
-    __tsan_release(pool);
+    __tsan_release(this);
     start(runnable, priority);
 }
 
@@ -229,10 +228,9 @@ void QThread::start(Priority priority)
     static const auto next = real<void (*)(QThread *, Priority)>("_ZN7QThread5startENS_8PriorityE");
     if (!property(finishedConnected).toBool()) {
         setProperty(finishedConnected, true);
-        QThread *thread = this;
         connect(
             this, &QThread::finished, this,
-            [thread] { finishReleases().setLocalData(new FinishRelease{thread}); }, Qt::DirectConnection);
+            [this] { finishReleases().setLocalData(new FinishRelease{this}); }, Qt::DirectConnection);
     }
     next(this, priority);
 }
