@@ -33,9 +33,10 @@ void fuzz(const QByteArray &input)
 {
     if (input.isEmpty())
         return;
-    const auto replyBytes = static_cast<uint32_t>(input.size() - 1);
-    auto *reply = reinterpret_cast<uint8_t *>(const_cast<char *>(input.constData() + 1));
-    auto wire = std::make_shared<apache::thrift::transport::TMemoryBuffer>(reply, replyBytes);
+    // A buffer of exactly the reply's size, so that AddressSanitizer sees any read past it.
+    std::vector<uint8_t> reply(input.cbegin() + 1, input.cend());
+    const auto replyBytes = static_cast<uint32_t>(reply.size());
+    auto wire = std::make_shared<apache::thrift::transport::TMemoryBuffer>(reply.data(), replyBytes);
     auto protocol = std::make_shared<ReplyProtocol>(CloudPrintRPCClient::replyTransport(wire));
     cloudprint::CloudPrintClient client(protocol);
     try {
