@@ -198,7 +198,6 @@ private slots:
 
     void themeChoiceIsKeptPerApplication()
     {
-        QCoreApplication::setOrganizationName(QStringLiteral("toolkit-test"));
         QCoreApplication::setApplicationName(QStringLiteral("theme-a"));
         {
             toolkit::ApplicationSettings settings;
@@ -217,11 +216,11 @@ private slots:
 
 int main(int argc, char **argv)
 {
+    QCoreApplication::setOrganizationName(QStringLiteral("toolkit-test"));
     // The child of logLinesGoToConsoleAndFile: logs through both appenders,
     // then reports the file's path.
     if (argc == 2 && qstrcmp(argv[1], "--log") == 0) {
         QCoreApplication app(argc, argv);
-        QCoreApplication::setOrganizationName(QStringLiteral("toolkit-test"));
         QCoreApplication::setApplicationName(QStringLiteral("log-child"));
         toolkit::LogManager::registerConsoleAppender();
         toolkit::LogManager::registerFileAppender();
