@@ -80,6 +80,20 @@ const FailureTexts kConnectTexts = {"Connect Exception", "Connect TApplicationEx
 const FailureTexts kVerfiyTexts = {"Verfiy Exception", "TApplicationException"};
 const FailureTexts kDataTexts = {"TTransportException", "TApplicationException"};
 
+// Logs the exception being handled, with the text for its kind.
+void logFailure(const FailureTexts &texts)
+{
+    try {
+        throw;
+    } catch (const TTransportException &e) {
+        qCWarning(lcRpc).noquote() << texts.transport << e.what();
+    } catch (const TApplicationException &e) {
+        qCWarning(lcRpc).noquote() << texts.application << e.what();
+    } catch (...) {
+        qCWarning(lcRpc) << "Unknow Exception";
+    }
+}
+
 bool writeWhole(int fd, const char *data, size_t size)
 {
     while (size > 0) {
@@ -244,13 +258,10 @@ struct CloudPrintRPCClient::Private
     void close() noexcept;
 
     // Opens the connection, runs one RPC, closes again. On failure the
-    // connection is closed, the failure logged and the failure value returned.
+    // connection is closed and the failure logged; then the exception goes on
+    // to the caller when passOn is set, else the failure value is returned.
     template<typename Result, typename Rpc>
-    Result guarded(const FailureTexts &texts, Result failed, Rpc rpc);
-
-    // Like guarded(), but the exception goes on to the caller after the log line.
-    template<typename Rpc>
-    void passing(Rpc rpc);
+    Result call(const FailureTexts &texts, bool passOn, Result failed, Rpc rpc);
 };
 
 void CloudPrintRPCClient::Private::close() noexcept
@@ -267,7 +278,7 @@ void CloudPrintRPCClient::Private::close() noexcept
 }
 
 template<typename Result, typename Rpc>
-Result CloudPrintRPCClient::Private::guarded(const FailureTexts &texts, Result failed, Rpc rpc)
+Result CloudPrintRPCClient::Private::call(const FailureTexts &texts, bool passOn, Result failed, Rpc rpc)
 {
     try {
         transport->beginCall();
@@ -275,40 +286,13 @@ Result CloudPrintRPCClient::Private::guarded(const FailureTexts &texts, Result f
         Result result = rpc();
         close();
         return result;
-    } catch (const TTransportException &e) {
-        close();
-        qCWarning(lcRpc).noquote() << texts.transport << e.what();
-    } catch (const TApplicationException &e) {
-        close();
-        qCWarning(lcRpc).noquote() << texts.application << e.what();
     } catch (...) {
         close();
-        qCWarning(lcRpc) << "Unknow Exception";
+        logFailure(texts);
+        if (passOn)
+            throw;
     }
     return failed;
-}
-
-template<typename Rpc>
-void CloudPrintRPCClient::Private::passing(Rpc rpc)
-{
-    try {
-        transport->beginCall();
-        transport->open();
-        rpc();
-        close();
-    } catch (const TTransportException &e) {
-        close();
-        qCWarning(lcRpc).noquote() << kDataTexts.transport << e.what();
-        throw e;
-    } catch (const TApplicationException &e) {
-        close();
-        qCWarning(lcRpc).noquote() << kDataTexts.application << e.what();
-        throw e;
-    } catch (...) {
-        close();
-        qCWarning(lcRpc) << "Unknow Exception";
-        throw;
-    }
 }
 
 CloudPrintRPCClient::CloudPrintRPCClient(const QString &address, QObject *parent)
@@ -387,17 +371,17 @@ std::vector<Printer> CloudPrintRPCClient::readPrinters(ReplyProtocol &in, const 
 
 bool CloudPrintRPCClient::Connect()
 {
-    return d->guarded(kConnectTexts, false, [] { return true; });
+    return d->call(kConnectTexts, false, false, [] { return true; });
 }
 
 bool CloudPrintRPCClient::Verfiy(const cloudprint::Auth &auth)
 {
-    return d->guarded(kVerfiyTexts, false, [&] { return d->client->Verfiy(auth); });
+    return d->call(kVerfiyTexts, false, false, [&] { return d->client->Verfiy(auth); });
 }
 
 std::string CloudPrintRPCClient::GetServerVersion(const cloudprint::Auth &auth)
 {
-    std::string version = d->guarded(kDataTexts, std::string(), [&] {
+    std::string version = d->call(kDataTexts, false, std::string(), [&] {
         std::string answer;
         d->client->GetServerVersion(answer, auth);
         return answer;
@@ -410,9 +394,10 @@ std::string CloudPrintRPCClient::GetServerVersion(const cloudprint::Auth &auth)
 std::vector<Printer> CloudPrintRPCClient::ListPrinter(const cloudprint::Auth &auth)
 {
     std::vector<Printer> printers;
-    d->passing([&] {
+    d->call(kDataTexts, true, false, [&] {
         d->client->send_ListPrinter(auth);
         printers = readPrinters(*d->protocol, d->uriPrefix);
+        return true;
     });
     return printers;
 }
@@ -421,7 +406,10 @@ QString CloudPrintRPCClient::GetPpdDrv(const cloudprint::Auth &auth, const cloud
                                        const QString &name)
 {
     std::string text;
-    d->passing([&] { d->client->GetPpdDrv(text, auth, printer); });
+    d->call(kDataTexts, true, false, [&] {
+        d->client->GetPpdDrv(text, auth, printer);
+        return true;
+    });
     if (text.empty())
         return QString();
 
