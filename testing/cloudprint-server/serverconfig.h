@@ -2,31 +2,11 @@
 
 #include "Print_types.h"
 
-#include <QHash>
+#include <QJsonObject>
 #include <QString>
 
 #include <string>
 #include <vector>
-
-// How the reference server misbehaves for one method.
-struct Fault
-{
-    enum Mode {
-        Exception,     // throws cloudprint::Exception {code, description}
-        NoResult,      // replies with neither success nor err
-        Stall,         // reads the call and never answers
-        CloseMidReply, // sends the first half of the normal reply, then closes
-        Raw,           // sends the bytes of `hex` as the reply, then closes
-        Slow,          // answers normally after `delayMs`
-    };
-
-    Mode mode = Exception;
-    int code = 0;
-    std::string description;
-    std::string bytes;
-    int delayMs = 0;
-    int remaining = -1; // calls left to misbehave on; -1 means every call
-};
 
 struct ServerPrinter
 {
@@ -35,9 +15,10 @@ struct ServerPrinter
     std::string driver;
 };
 
+// The reference server's configuration file, as README.md describes it.
 struct ServerConfig
 {
-    QString listen = QStringLiteral("127.0.0.1");
+    QString listen;
     int port = 0;
     QString portFile;
     QString certificate;
@@ -46,9 +27,9 @@ struct ServerConfig
     std::string version;
     std::string defaultDriver;
     std::vector<ServerPrinter> printers;
-    QHash<QString, Fault> faults;
+    QJsonObject faults; // method name: {"mode", ...}
 
-    // Reads the JSON configuration; relative paths are taken from the file's folder.
+    // Relative paths are taken from the file's folder.
     bool load(const QString &path, QString *error);
 };
 

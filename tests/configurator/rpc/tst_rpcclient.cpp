@@ -50,11 +50,6 @@ QJsonObject nested(int depth)
                + QStringLiteral("0c0063").repeated(depth) + QStringLiteral("00").repeated(depth + 2));
 }
 
-QJsonObject fault(const QString &mode)
-{
-    return {{QStringLiteral("mode"), mode}};
-}
-
 cloudprint::Auth auth(const QString &code = QStringLiteral("1234"))
 {
     cloudprint::Auth a;
@@ -119,351 +114,322 @@ class TestRpcClient : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void serverCertificates_data();
-    void serverCertificates();
-    void nameComparison_data();
-    void nameComparison();
-    void call_data();
-    void call();
-    void status_data();
-    void status();
-    void deviceUris();
-    void driverFile_data();
-    void driverFile();
-    void replyBoundIsPerCall();
-    void noListener();
-
-private:
     std::unique_ptr<TestCertificates> m_certs;
     std::unique_ptr<ReferenceServer> m_server;
-};
 
-void TestRpcClient::initTestCase()
-{
-    m_certs = std::make_unique<TestCertificates>();
-    QVERIFY2(m_certs->ok(), qPrintable(m_certs->errorString()));
-    CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs->caFile());
+private slots:
+    void initTestCase()
+    {
+        m_certs = std::make_unique<TestCertificates>();
+        QVERIFY2(m_certs->ok(), qPrintable(m_certs->errorString()));
+        CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs->caFile());
 
-    m_server = std::make_unique<ReferenceServer>(*m_certs);
-    for (const auto &[id, path] : kDeviceUris)
-        m_server->addPrinter(ReferenceServer::printer(QString::fromUtf8(id), 0x400, 2));
-    m_server->addPrinter(ReferenceServer::printer(QStringLiteral("text"), 0, 0, QStringLiteral("Version 1.0\n")));
-    const QString withNul = QStringLiteral("head") + QChar(0) + QStringLiteral("tail");
-    m_server->addPrinter(ReferenceServer::printer(QStringLiteral("nul"), 0, 0, withNul));
-    QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
-}
-
-void TestRpcClient::serverCertificates_data()
-{
-    QTest::addColumn<TestCertificates::Server>("certificate");
-    QTest::addColumn<bool>("caMissing");
-    QTest::addColumn<QStringList>("log");
-
-    const QString v2 = QStringLiteral("v2 stage");
-    const QString failed = QStringLiteral("Verfiy Exception");
-    QTest::newRow("vendor domain") << TestCertificates::VendorDomain << false << QStringList{v2};
-    QTest::newRow("vendor domain as common name only") << TestCertificates::CommonNameOnly << false << QStringList{v2};
-    QTest::newRow("another domain") << TestCertificates::OtherName << false << QStringList{v2, failed};
-    QTest::newRow("IP address first") << TestCertificates::IpAddressFirst << false
-                                      << QStringList{QStringLiteral("v3 stage"), failed};
-    QTest::newRow("embedded NUL in the name") << TestCertificates::EmbeddedNul << false << QStringList{v2, failed};
-    // Refused by the chain check before any name is looked at.
-    QTest::newRow("expired") << TestCertificates::Expired << false << QStringList{failed};
-    QTest::newRow("untrusted CA") << TestCertificates::UntrustedCa << false << QStringList{failed};
-    QTest::newRow("CA file missing") << TestCertificates::VendorDomain << true << QStringList{failed};
-}
-
-void TestRpcClient::serverCertificates()
-{
-    QFETCH(TestCertificates::Server, certificate);
-    QFETCH(bool, caMissing);
-    QFETCH(QStringList, log);
-
-    ReferenceServer server(*m_certs, certificate);
-    QVERIFY2(server.start(), qPrintable(server.errorString()));
-    CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs->caFile() + QLatin1String(caMissing ? ".missing" : ""));
-    LogCapture capture;
-    CloudPrintRPCClient client(server.url());
-    CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs->caFile());
-    QCOMPARE(capture.texts(QtCriticalMsg).contains(QStringLiteral("CA.pem not exist")), caMissing);
-
-    QCOMPARE(client.Verfiy(cloudprint::Auth()), !log.contains(QStringLiteral("Verfiy Exception")));
-    QStringList stages;
-    for (const QString &text : capture.texts()) {
-        if (text.endsWith(QLatin1String(" stage")) || text.startsWith(QLatin1String("Verfiy Exception")))
-            stages << text.section(QLatin1Char(' '), 0, 1);
+        m_server = std::make_unique<ReferenceServer>(*m_certs);
+        for (const auto &[id, path] : kDeviceUris)
+            m_server->addPrinter(ReferenceServer::printer(QString::fromUtf8(id), 0x400, 2));
+        m_server->addPrinter(ReferenceServer::printer(QStringLiteral("text"), 0, 0, QStringLiteral("Version 1.0\n")));
+        const QString withNul = QStringLiteral("head") + QChar(0) + QStringLiteral("tail");
+        m_server->addPrinter(ReferenceServer::printer(QStringLiteral("nul"), 0, 0, withNul));
+        QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
     }
-    // The TLS layer may ask twice; the order is what counts.
-    stages.removeDuplicates();
-    QCOMPARE(stages, log);
-    const QString v3 = QStringLiteral("v3 stage");
-    QCOMPARE(capture.texts(QtWarningMsg).contains(v3), log.contains(v3));
-}
 
-void TestRpcClient::nameComparison_data()
-{
-    QTest::addColumn<QByteArray>("name");
-    QTest::addColumn<int>("size");
-    QTest::addColumn<int>("decision");
+    void serverCertificates_data()
+    {
+        QTest::addColumn<TestCertificates::Server>("certificate");
+        QTest::addColumn<bool>("caMissing");
+        QTest::addColumn<QString>("log"); // the peer check stages, then "Verfiy" when the call failed
 
-    const QByteArray domain(QUORVIA_VENDOR_DOMAIN);
-    const QByteArray withNul = domain + QByteArray(1, '\0') + ".evil";
-    QTest::newRow("exact") << domain << domain.size() << int(AccessManager::ALLOW);
-    QTest::newRow("other case") << domain.toUpper() << domain.size() << int(AccessManager::DENY);
-    QTest::newRow("prefix only") << domain << domain.size() - 1 << int(AccessManager::DENY);
-    QTest::newRow("longer") << domain + ".evil" << domain.size() + 5 << int(AccessManager::DENY);
-    QTest::newRow("embedded NUL") << withNul << withNul.size() << int(AccessManager::DENY);
-    QTest::newRow("conversion failed") << QByteArray() << -1 << int(AccessManager::DENY);
-}
+        QTest::newRow("vendor domain") << TestCertificates::VendorDomain << false << "v2";
+        QTest::newRow("vendor domain as common name only") << TestCertificates::CommonNameOnly << false << "v2";
+        QTest::newRow("another domain") << TestCertificates::OtherName << false << "v2 Verfiy";
+        QTest::newRow("IP address first") << TestCertificates::IpAddressFirst << false << "v3 Verfiy";
+        QTest::newRow("embedded NUL in the name") << TestCertificates::EmbeddedNul << false << "v2 Verfiy";
+        // Refused by the chain check before any name is looked at.
+        QTest::newRow("expired") << TestCertificates::Expired << false << "Verfiy";
+        QTest::newRow("untrusted CA") << TestCertificates::UntrustedCa << false << "Verfiy";
+        QTest::newRow("CA file missing") << TestCertificates::VendorDomain << true << "Verfiy";
+    }
 
-void TestRpcClient::nameComparison()
-{
-    QFETCH(QByteArray, name);
-    QFETCH(int, size);
-    QFETCH(int, decision);
+    void serverCertificates()
+    {
+        QFETCH(TestCertificates::Server, certificate);
+        QFETCH(bool, caMissing);
+        QFETCH(QString, log);
 
-    LogCapture log;
-    const char *data = size < 0 ? nullptr : name.constData();
-    QCOMPARE(int(CloudPrintAccessManager().verify(std::string("10.0.0.5"), data, size)), decision);
-    QCOMPARE(log.texts(QtInfoMsg), QStringList{QStringLiteral("v2 stage")});
-}
+        ReferenceServer server(*m_certs, certificate);
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs->caFile() + QLatin1String(caMissing ? ".x" : ""));
+        LogCapture capture;
+        CloudPrintRPCClient client(server.url());
+        CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs->caFile());
+        QCOMPARE(capture.texts(QtCriticalMsg).contains(QStringLiteral("CA.pem not exist")), caMissing);
 
-void TestRpcClient::call_data()
-{
-    QTest::addColumn<QString>("method");
-    QTest::addColumn<QJsonObject>("serverFault");
-    QTest::addColumn<QString>("outcome");
-    QTest::addColumn<QString>("logLine");
-    QTest::addColumn<QString>("code");
+        QCOMPARE(client.Verfiy(cloudprint::Auth()), !log.endsWith(QLatin1String("Verfiy")));
+        QStringList stages;
+        for (const QString &text : capture.texts()) {
+            if (text.endsWith(QLatin1String(" stage")) || text.startsWith(QLatin1String("Verfiy Exception")))
+                stages << text.section(QLatin1Char(' '), 0, 0);
+        }
+        // The TLS layer may ask twice; the order is what counts.
+        stages.removeDuplicates();
+        QCOMPARE(stages.join(QLatin1Char(' ')), log);
+        QCOMPARE(capture.texts(QtWarningMsg).contains(QStringLiteral("v3 stage")), log.startsWith(QLatin1String("v3")));
+    }
 
-    const auto row = [](const char *name, const char *method, const QJsonObject &serverFault, const char *outcome,
-                        const char *logLine, const QString &code = QStringLiteral("1234")) {
-        QTest::newRow(name) << method << serverFault << outcome << logLine << code;
-    };
-    const char *const server = "server:7:tray on fire";
-    const QJsonObject broken = fault(QStringLiteral("closeMidReply"));
-    const QJsonObject noResult = fault(QStringLiteral("noResult"));
-    const QJsonObject declared{{QStringLiteral("mode"), QStringLiteral("exception")},
-                               {QStringLiteral("code"), 7},
-                               {QStringLiteral("description"), QStringLiteral("tray on fire")}};
+    void nameComparison_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("decision");
 
-    row("Connect", "Connect", {}, "true", "");
-    row("Verfiy", "Verfiy", {}, "true", "");
-    row("Verfiy: a wrong code is an answer, not a failure", "Verfiy", {}, "false", "", QStringLiteral("4321"));
-    row("Verfiy: the code travels as UTF-8", "Verfiy", {}, "true", "", QStringLiteral("Pässwört"));
-    row("GetServerVersion", "GetServerVersion", {}, "version:5.3.6", "");
-    row("ListPrinter in the server's order", "ListPrinter", {}, kListed, "");
-    row("GetPpdDrv", "GetPpdDrv", {}, "path:written", "");
+        const QByteArray domain(QUORVIA_VENDOR_DOMAIN);
+        const QByteArray withNul = domain + QByteArray(1, '\0') + ".evil";
+        QTest::newRow("exact") << domain << domain.size() << int(AccessManager::ALLOW);
+        QTest::newRow("other case") << domain.toUpper() << domain.size() << int(AccessManager::DENY);
+        QTest::newRow("prefix only") << domain << domain.size() - 1 << int(AccessManager::DENY);
+        QTest::newRow("longer") << domain + ".evil" << domain.size() + 5 << int(AccessManager::DENY);
+        QTest::newRow("embedded NUL") << withNul << withNul.size() << int(AccessManager::DENY);
+        QTest::newRow("conversion failed") << QByteArray() << -1 << int(AccessManager::DENY);
+    }
 
-    row("Verfiy transport", "Verfiy", broken, "false", "Verfiy Exception");
-    row("Verfiy application", "Verfiy", noResult, "false", "TApplicationException Verfiy failed: unknown result");
-    row("Verfiy declared", "Verfiy", declared, "false", "Unknow Exception");
-    row("Verfiy stalled past the receive time-out", "Verfiy", fault(QStringLiteral("stall")), "false",
-        "Verfiy Exception");
-    row("ListPrinter slow but within the receive time-out", "ListPrinter",
-        {{QStringLiteral("mode"), QStringLiteral("slow")}, {QStringLiteral("delayMs"), 1200}}, kListed, "");
-    row("GetServerVersion transport", "GetServerVersion", broken, "version:", "TTransportException");
-    row("GetServerVersion application", "GetServerVersion", noResult, "version:",
-        "TApplicationException GetServerVersion failed: unknown result");
-    row("GetServerVersion declared", "GetServerVersion", declared, "version:", "Unknow Exception");
-    row("ListPrinter transport", "ListPrinter", broken, "transport", "TTransportException");
-    row("ListPrinter application", "ListPrinter", noResult, "application",
-        "TApplicationException ListPrinter failed: unknown result");
-    row("ListPrinter declared, passed on unchanged", "ListPrinter", declared, server, "Unknow Exception");
-    row("GetPpdDrv transport", "GetPpdDrv", broken, "transport", "TTransportException");
-    row("GetPpdDrv application", "GetPpdDrv", noResult, "application",
-        "TApplicationException GetPpdDrv failed: unknown result");
-    row("GetPpdDrv declared", "GetPpdDrv", declared, server, "Unknow Exception");
+    void nameComparison()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(int, size);
+        QFETCH(int, decision);
 
-    const QString list = reply("ListPrinter") + QStringLiteral("0f0000");
-    const char *const oversized = "TTransportException MaxMessageSize reached";
-    row("huge string length", "GetServerVersion", raw(reply("GetServerVersion") + QStringLiteral("0b0000 7ffffff0")),
-        "version:", oversized);
-    row("negative string length", "GetServerVersion",
-        raw(reply("GetServerVersion") + QStringLiteral("0b0000 fffffffe")), "version:", "Unknow Exception");
-    row("huge method name", "Verfiy", raw(QStringLiteral("80010002 7ffffff0")), "false",
-        "Verfiy Exception MaxMessageSize reached");
-    row("huge list count", "ListPrinter", raw(list + QStringLiteral("0c 7ffffff0")), "transport", oversized);
-    row("list count within the byte bound, beyond any sane record count", "ListPrinter",
-        raw(list + QStringLiteral("0c 02faf080")), "transport", oversized);
-    row("list of another type", "ListPrinter", raw(list + QStringLiteral("08 00000001 00000005 00")), "protocol",
-        "Unknow Exception");
-    row("nesting past 64 levels", "ListPrinter", nested(70), "protocol", "Unknow Exception");
-    row("nesting within the limit", "ListPrinter", nested(50), "printers:deep|", "");
-    row("unknown fields skipped", "ListPrinter",
-        raw(reply("ListPrinter") + QStringLiteral("0b0007") + str("extra") + QStringLiteral("0f0000 0c 00000001 0b0032")
-            + str("extra") + QStringLiteral("0f0033 08 00000002 00000001 00000002 0b0001") + str("p1")
-            + QStringLiteral("00 00")),
-        "printers:p1|", "");
-    row("printer omits fields", "ListPrinter",
-        raw(list + QStringLiteral("0c 00000002 00 0b0002") + str("only server") + QStringLiteral("00 00")),
-        "printers:|;|only server", "");
-    row("success of the wrong type is a missing result", "ListPrinter",
-        raw(reply("ListPrinter") + QStringLiteral("080000 00000001 00")), "application",
-        "TApplicationException ListPrinter failed: unknown result");
-    // Trailing bytes of a broken reply must not leak into the next call.
-    row("exception-type reply", "ListPrinter",
-        raw(reply("ListPrinter", 3) + QStringLiteral("0b0001") + str("server broke")
-            + QStringLiteral("080002 00000006 00") + QStringLiteral("7a").repeated(40)),
-        "application", "TApplicationException server broke");
-    row("old unversioned header", "Verfiy", raw(str("Verfiy") + QStringLiteral("02 00000000 020000 01 00")), "true",
-        "");
-}
+        LogCapture log;
+        const char *data = size < 0 ? nullptr : name.constData();
+        QCOMPARE(int(CloudPrintAccessManager().verify(std::string("10.0.0.5"), data, size)), decision);
+        QCOMPARE(log.texts(QtInfoMsg), QStringList{QStringLiteral("v2 stage")});
+    }
 
-void TestRpcClient::call()
-{
-    QFETCH(QString, method);
-    QFETCH(QJsonObject, serverFault);
-    QFETCH(QString, outcome);
-    QFETCH(QString, logLine);
-    QFETCH(QString, code);
+    void call_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QJsonObject>("serverFault");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QString>("logLine");
+        QTest::addColumn<QString>("code");
 
-    ReferenceServer server(*m_certs);
-    server.setCodes({QStringLiteral("1234"), QStringLiteral("Pässwört")});
-    server.addPrinter(ReferenceServer::printer(QStringLiteral("first"), 0, 0, QStringLiteral("driver one")));
-    server.addPrinter(ReferenceServer::printer(QStringLiteral("second")));
-    serverFault.insert(QStringLiteral("count"), 1);
-    if (serverFault.contains(QStringLiteral("mode")))
-        server.setFault(method, serverFault);
-    QVERIFY2(server.start(), qPrintable(server.errorString()));
+        const auto row = [](const char *name, const char *method, const QJsonObject &serverFault, const char *outcome,
+                            const char *logLine, const QString &code = QStringLiteral("1234")) {
+            QTest::newRow(name) << method << serverFault << outcome << logLine << code;
+        };
+        const char *const server = "server:7:tray on fire";
+        const char *const oversized = "TTransportException MaxMessageSize reached";
+        const char *const unknown = "Unknow Exception";
+        // The connection closes within the reply's first word.
+        const QJsonObject broken = raw(QStringLiteral("800100"));
+        const QJsonObject declared{{QStringLiteral("mode"), QStringLiteral("exception")},
+                                   {QStringLiteral("code"), 7},
+                                   {QStringLiteral("description"), QStringLiteral("tray on fire")}};
+        const QString list = reply("ListPrinter") + QStringLiteral("0f0000");
 
-    LogCapture log;
-    CloudPrintRPCClient::setReceiveTimeoutForTesting(2000);
-    CloudPrintRPCClient client(server.url());
-    CloudPrintRPCClient::setReceiveTimeoutForTesting(60000);
-    QCOMPARE(run(client, method, code), outcome);
-    const QStringList warnings = log.texts(QtWarningMsg);
-    QVERIFY2(logLine.isEmpty() ? warnings.isEmpty() : warnings.size() == 1 && warnings.at(0).startsWith(logLine),
-             qPrintable(warnings.join(QLatin1Char('\n'))));
-    QCOMPARE(log.texts().value(0), QStringLiteral("server address: ") + server.url());
-    QCOMPARE(log.texts(QtDebugMsg).contains(QStringLiteral("GetServerVersion: 5.3.6")),
-             outcome == QLatin1String("version:5.3.6"));
+        row("Connect", "Connect", {}, "true", "");
+        row("Verfiy", "Verfiy", {}, "true", "");
+        row("Verfiy: a wrong code is an answer, not a failure", "Verfiy", {}, "false", "", QStringLiteral("4321"));
+        row("GetServerVersion", "GetServerVersion", {}, "version:5.3.6", "");
+        row("ListPrinter in the server's order", "ListPrinter", {}, kListed, "");
+        row("GetPpdDrv", "GetPpdDrv", {}, "path:written", "");
 
-    // The fault hit one call only: the same object serves the next one.
-    const QHash<QString, QString> normal{{QStringLiteral("Verfiy"), QStringLiteral("true")},
-                                         {QStringLiteral("GetServerVersion"), QStringLiteral("version:5.3.6")},
-                                         {QStringLiteral("ListPrinter"), QString::fromLatin1(kListed)},
-                                         {QStringLiteral("GetPpdDrv"), QStringLiteral("path:written")}};
-    if (serverFault.contains(QStringLiteral("mode")))
-        QCOMPARE(run(client, method), normal.value(method));
-}
+        row("Verfiy transport", "Verfiy", broken, "false", "Verfiy Exception");
+        row("Verfiy without a result", "Verfiy", raw(reply("Verfiy") + QStringLiteral("00")), "false",
+            "TApplicationException Verfiy failed: unknown result");
+        row("Verfiy declared", "Verfiy", declared, "false", unknown);
+        row("Verfiy stalled past the receive time-out", "Verfiy", {{QStringLiteral("mode"), QStringLiteral("stall")}},
+            "false", "Verfiy Exception");
+        row("ListPrinter slow but within the receive time-out", "ListPrinter",
+            {{QStringLiteral("mode"), QStringLiteral("slow")}, {QStringLiteral("delayMs"), 1200}}, kListed, "");
+        row("GetServerVersion transport", "GetServerVersion", broken, "version:", "TTransportException");
+        row("GetServerVersion declared", "GetServerVersion", declared, "version:", unknown);
+        row("ListPrinter cut within the list", "ListPrinter",
+            raw(list + QStringLiteral("0c 00000002 0b0001") + str("first")), "transport", "TTransportException");
+        row("ListPrinter without a result", "ListPrinter", raw(reply("ListPrinter") + QStringLiteral("00")),
+            "application", "TApplicationException ListPrinter failed: unknown result");
+        row("ListPrinter declared, passed on unchanged", "ListPrinter", declared, server, unknown);
+        row("GetPpdDrv transport", "GetPpdDrv", broken, "transport", "TTransportException");
+        row("GetPpdDrv declared", "GetPpdDrv", declared, server, unknown);
 
-void TestRpcClient::status_data()
-{
-    QTest::addColumn<int>("flags");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("level");
+        row("huge string length", "GetServerVersion",
+            raw(reply("GetServerVersion") + QStringLiteral("0b0000 7ffffff0")), "version:", oversized);
+        row("negative string length", "GetServerVersion",
+            raw(reply("GetServerVersion") + QStringLiteral("0b0000 fffffffe")), "version:", unknown);
+        row("huge method name", "Verfiy", raw(QStringLiteral("80010002 7ffffff0")), "false",
+            "Verfiy Exception MaxMessageSize reached");
+        row("list count within the byte bound, beyond any sane record count", "ListPrinter",
+            raw(list + QStringLiteral("0c 02faf080")), "transport", oversized);
+        row("list of another type", "ListPrinter", raw(list + QStringLiteral("08 00000001 00000005 00")), "protocol",
+            unknown);
+        row("nesting past 64 levels", "ListPrinter", nested(70), "protocol", unknown);
+        row("nesting within the limit", "ListPrinter", nested(50), "printers:deep|", "");
+        row("unknown fields skipped", "ListPrinter",
+            raw(reply("ListPrinter") + QStringLiteral("0b0007") + str("extra")
+                + QStringLiteral("0f0000 0c 00000001 0b0032") + str("extra")
+                + QStringLiteral("0f0033 08 00000002 00000001 00000002 0b0001") + str("p1") + QStringLiteral("00 00")),
+            "printers:p1|", "");
+        row("success of the wrong type is a missing result", "ListPrinter",
+            raw(reply("ListPrinter") + QStringLiteral("080000 00000001 00")), "application",
+            "TApplicationException ListPrinter failed: unknown result");
+        // Trailing bytes of a broken reply must not leak into the next call.
+        row("exception-type reply", "ListPrinter",
+            raw(reply("ListPrinter", 3) + QStringLiteral("0b0001") + str("server broke")
+                + QStringLiteral("080002 00000006 00") + QStringLiteral("7a").repeated(40)),
+            "application", "TApplicationException server broke");
+        row("old unversioned header", "Verfiy", raw(str("Verfiy") + QStringLiteral("02 00000000 020000 01 00")),
+            "true", "");
+    }
 
-    QTest::newRow("no flag") << 0 << "Printer is idle" << int(Printer::Idle);
-    QTest::newRow("paused and error: lowest decides") << 0x3 << "Paused" << int(Printer::Error);
-    QTest::newRow("idle bit 2 before busy bit 9") << 0x204 << "Printer is idle" << int(Printer::Idle);
-    QTest::newRow("busy before toner low") << 0x20200 << "Processing" << int(Printer::Busy);
-    QTest::newRow("processing 0x4000") << 0x4000 << "Processing" << int(Printer::Busy);
-    QTest::newRow("power save") << 0x1000000 << "Printer is idle" << int(Printer::Idle);
-    QTest::newRow("driver update alone") << 0x4000000 << "Need update driver" << int(Printer::Error);
-    QTest::newRow("bits above the table only") << int(0x88000000) << "Printer is idle" << int(Printer::Idle);
-}
+    void call()
+    {
+        QFETCH(QString, method);
+        QFETCH(QJsonObject, serverFault);
+        QFETCH(QString, outcome);
+        QFETCH(QString, logLine);
+        QFETCH(QString, code);
 
-void TestRpcClient::status()
-{
-    QFETCH(int, flags);
-    QFETCH(QString, text);
-    QFETCH(int, level);
-    Printer printer;
-    printer.__set_Status(flags);
-    QCOMPARE(printer.statusText(), text);
-    QCOMPARE(int(printer.statusLevel()), level);
-}
+        ReferenceServer server(*m_certs);
+        server.setCodes({QStringLiteral("1234")});
+        server.addPrinter(ReferenceServer::printer(QStringLiteral("first"), 0, 0, QStringLiteral("driver one")));
+        server.addPrinter(ReferenceServer::printer(QStringLiteral("second")));
+        serverFault.insert(QStringLiteral("count"), 1);
+        if (serverFault.contains(QStringLiteral("mode")))
+            server.setFault(method, serverFault);
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
 
-void TestRpcClient::deviceUris()
-{
-    QStringList expected;
-    for (const auto &[id, path] : kDeviceUris)
-        expected << QString::fromUtf8(id) + QStringLiteral(" 2 ") + m_server->url() + QLatin1Char('/')
-                + QLatin1String(path);
-    QStringList actual;
-    for (const Printer &p : CloudPrintRPCClient(m_server->url()).ListPrinter(auth()))
-        actual << QString::fromStdString(p.ID + " " + std::to_string(p.cJobs) + " " + p.Addr);
-    QCOMPARE(actual.mid(0, expected.size()), expected);
-}
+        LogCapture log;
+        CloudPrintRPCClient::setReceiveTimeoutForTesting(2000);
+        CloudPrintRPCClient client(server.url());
+        CloudPrintRPCClient::setReceiveTimeoutForTesting(60000);
+        QCOMPARE(run(client, method, code), outcome);
+        const QStringList warnings = log.texts(QtWarningMsg);
+        QVERIFY2(logLine.isEmpty() ? warnings.isEmpty() : warnings.size() == 1 && warnings.at(0).startsWith(logLine),
+                 qPrintable(warnings.join(QLatin1Char('\n'))));
+        QCOMPARE(log.texts().value(0), QStringLiteral("server address: ") + server.url());
+        QCOMPARE(log.texts(QtDebugMsg).contains(QStringLiteral("GetServerVersion: 5.3.6")),
+                 outcome == QLatin1String("version:5.3.6"));
 
-void TestRpcClient::driverFile_data()
-{
-    QTest::addColumn<QString>("printer");
-    QTest::addColumn<QString>("planted");
-    QTest::addColumn<QByteArray>("written");
+        // The fault hit one call only: the same object serves the next one as a new one does.
+        CloudPrintRPCClient fresh(server.url());
+        if (serverFault.contains(QStringLiteral("mode")))
+            QCOMPARE(run(client, method), run(fresh, method));
+    }
 
-    QTest::newRow("text") << "text" << QString() << QByteArray("Version 1.0\n");
-    QTest::newRow("cut at the first NUL") << "nul" << QString() << QByteArray("head");
-    QTest::newRow("empty text writes no file") << "no driver" << QString() << QByteArray();
-    // Someone else's file or link at the path is left alone and not used.
-    QTest::newRow("file there") << "text" << "file" << QByteArray();
-    QTest::newRow("link there") << "text" << "link" << QByteArray();
-    QTest::newRow("name leaving /tmp") << "text" << "no-such-dir/" << QByteArray();
-}
+    void status_data()
+    {
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("level");
 
-void TestRpcClient::driverFile()
-{
-    QFETCH(QString, printer);
-    QFETCH(QString, planted);
-    QFETCH(QByteArray, written);
+        QTest::newRow("no flag") << 0 << "Printer is idle" << int(Printer::Idle);
+        QTest::newRow("paused and error: lowest decides") << 0x3 << "Paused" << int(Printer::Error);
+        QTest::newRow("idle bit 2 before busy bit 9") << 0x204 << "Printer is idle" << int(Printer::Idle);
+        QTest::newRow("busy before toner low") << 0x20200 << "Processing" << int(Printer::Busy);
+        QTest::newRow("processing 0x4000") << 0x4000 << "Processing" << int(Printer::Busy);
+        QTest::newRow("power save") << 0x1000000 << "Printer is idle" << int(Printer::Idle);
+        QTest::newRow("driver update alone") << 0x4000000 << "Need update driver" << int(Printer::Error);
+        QTest::newRow("bits above the table only") << int(0x88000000) << "Printer is idle" << int(Printer::Idle);
+    }
 
-    const QString name = (planted.endsWith(QLatin1Char('/')) ? planted : QString()) + uuid();
-    const QString path = QStringLiteral("/tmp/") + name + QStringLiteral(".drv");
-    QFile file(path);
-    if (planted == QLatin1String("file"))
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("planted") == 7);
-    file.close();
-    if (planted == QLatin1String("link"))
-        QVERIFY(QFile::link(path + QStringLiteral(".target"), path));
+    void status()
+    {
+        QFETCH(int, flags);
+        QFETCH(QString, text);
+        QFETCH(int, level);
+        Printer printer;
+        printer.__set_Status(flags);
+        QCOMPARE(printer.statusText(), text);
+        QCOMPARE(int(printer.statusLevel()), level);
+    }
 
-    LogCapture log;
-    cloudprint::Printer record;
-    record.__set_ID(printer.toStdString());
-    QCOMPARE(CloudPrintRPCClient(m_server->url()).GetPpdDrv(auth(), record, name),
-             written.isEmpty() ? QString() : path);
-    QVERIFY(!QFile::exists(path + QStringLiteral(".target")));
-    QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(),
-             planted == QLatin1String("file") ? QByteArray("planted") : written);
-    struct stat info;
-    QVERIFY(written.isEmpty()
-            || (::stat(QFile::encodeName(path).constData(), &info) == 0 && (info.st_mode & 07777) == 0600));
-    QVERIFY(written.isEmpty() || log.texts(QtInfoMsg).contains(QStringLiteral("create temp ppd driver file: ") + path));
-    file.remove();
-}
+    void deviceUris()
+    {
+        QStringList expected;
+        for (const auto &[id, path] : kDeviceUris)
+            expected << QString::fromUtf8(id) + QStringLiteral(" 2 ") + m_server->url() + QLatin1Char('/')
+                    + QLatin1String(path);
+        QStringList actual;
+        for (const Printer &p : CloudPrintRPCClient(m_server->url()).ListPrinter(auth()))
+            actual << QString::fromStdString(p.ID + " " + std::to_string(p.cJobs) + " " + p.Addr);
+        QCOMPARE(actual.mid(0, expected.size()), expected);
+    }
 
-void TestRpcClient::replyBoundIsPerCall()
-{
-    // Three replies of ~24 MiB: together past the 64 MiB bound, each well below it.
-    ReferenceServer server(*m_certs);
-    server.generatePrinters(24, 1024 * 1024);
-    QVERIFY2(server.start(), qPrintable(server.errorString()));
-    CloudPrintRPCClient client(server.url());
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(client.ListPrinter(auth()).size(), size_t(24));
+    void driverFile_data()
+    {
+        QTest::addColumn<QString>("printer");
+        QTest::addColumn<QString>("planted");
+        QTest::addColumn<QByteArray>("written");
 
-    server.generatePrinters(17, 4 * 1024 * 1024);
-    QVERIFY2(server.start(), qPrintable(server.errorString()));
-    LogCapture log;
-    CloudPrintRPCClient oversized(server.url());
-    QCOMPARE(run(oversized, QStringLiteral("ListPrinter")), QStringLiteral("transport"));
-    QCOMPARE(log.texts(QtWarningMsg), QStringList{QStringLiteral("TTransportException MaxMessageSize reached")});
-}
+        QTest::newRow("text") << "text" << QString() << QByteArray("Version 1.0\n");
+        QTest::newRow("cut at the first NUL") << "nul" << QString() << QByteArray("head");
+        QTest::newRow("empty text writes no file") << "no driver" << QString() << QByteArray();
+        // Someone else's file or link at the path is left alone and not used.
+        QTest::newRow("file there") << "text" << "file" << QByteArray();
+        QTest::newRow("link there") << "text" << "link" << QByteArray();
+        QTest::newRow("name leaving /tmp") << "text" << "no-such-dir/" << QByteArray();
+    }
 
-void TestRpcClient::noListener()
-{
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
-    const quint16 port = probe.serverPort();
-    probe.close();
+    void driverFile()
+    {
+        QFETCH(QString, printer);
+        QFETCH(QString, planted);
+        QFETCH(QByteArray, written);
 
-    LogCapture log;
-    CloudPrintRPCClient client(QStringLiteral("tqp://127.0.0.1:%1").arg(port));
-    QVERIFY(!client.Connect());
-    QVERIFY(!log.texts(QtWarningMsg).filter(QStringLiteral("Connect Exception")).isEmpty());
-}
+        const QString name = (planted.endsWith(QLatin1Char('/')) ? planted : QString()) + uuid();
+        const QString path = QStringLiteral("/tmp/") + name + QStringLiteral(".drv");
+        QFile file(path);
+        if (planted == QLatin1String("file"))
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("planted") == 7);
+        file.close();
+        if (planted == QLatin1String("link"))
+            QVERIFY(QFile::link(path + QStringLiteral(".target"), path));
+
+        LogCapture log;
+        cloudprint::Printer record;
+        record.__set_ID(printer.toStdString());
+        QCOMPARE(CloudPrintRPCClient(m_server->url()).GetPpdDrv(auth(), record, name),
+                 written.isEmpty() ? QString() : path);
+        QVERIFY(!QFile::exists(path + QStringLiteral(".target")));
+        QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(),
+                 planted == QLatin1String("file") ? QByteArray("planted") : written);
+        struct stat info;
+        QVERIFY(written.isEmpty()
+                || (::stat(QFile::encodeName(path).constData(), &info) == 0 && (info.st_mode & 07777) == 0600));
+        QVERIFY(written.isEmpty()
+                || log.texts(QtInfoMsg).contains(QStringLiteral("create temp ppd driver file: ") + path));
+        file.remove();
+    }
+
+    void replyBoundIsPerCall()
+    {
+        // Three replies of ~24 MiB: together past the 64 MiB bound, each well below it.
+        ReferenceServer server(*m_certs);
+        server.generatePrinters(24, 1024 * 1024);
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        CloudPrintRPCClient client(server.url());
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(client.ListPrinter(auth()).size(), size_t(24));
+
+        server.generatePrinters(17, 4 * 1024 * 1024);
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        LogCapture log;
+        CloudPrintRPCClient oversized(server.url());
+        QCOMPARE(run(oversized, QStringLiteral("ListPrinter")), QStringLiteral("transport"));
+        QCOMPARE(log.texts(QtWarningMsg), QStringList{QStringLiteral("TTransportException MaxMessageSize reached")});
+    }
+
+    void noListener()
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const QString address = QStringLiteral("tqp://127.0.0.1:%1").arg(probe.serverPort());
+        probe.close();
+
+        LogCapture log;
+        QVERIFY(!CloudPrintRPCClient(address).Connect());
+        QVERIFY(!log.texts(QtWarningMsg).filter(QStringLiteral("Connect Exception")).isEmpty());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestRpcClient)
 #include "tst_rpcclient.moc"
