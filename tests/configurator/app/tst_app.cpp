@@ -1,3 +1,4 @@
+// The configurator program as a whole: one instance per user, the agent check.
 #include "agentcheck.h"
 #include "logcapture.h"
 #include "configdialog.h"
@@ -11,75 +12,51 @@
 #include <QTest>
 
 #include <csignal>
-#include <memory>
 
 namespace {
 
-const QString instanceKey = QStringLiteral("quorvia-cloud-print-configurator");
 const QString alreadyRunning = QStringLiteral("The quorvia-cloud-print-configurator is already running");
 
-// A stand-in agent under the agent's file name: it notes its PID in
-// "started" beside itself and runs until it is stopped.
-class FakeAgent
+// A stand-in agent under `name` in a folder of its own that any account may
+// run: it notes its PID in "started" beside itself and runs until stopped.
+struct FakeAgent
 {
-public:
     explicit FakeAgent(const QString &name = QStringLiteral("quorvia-cloud-print-agent"))
-        : m_name(name)
+        : path(dir.filePath(name))
     {
-        QFile script(path());
-        if (script.open(QIODevice::WriteOnly)) {
-            script.write("#!/bin/sh\n"
-                         "echo $$ >> \"$(dirname \"$0\")/started\"\n"
-                         "while :; do sleep 1; done\n");
-            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        }
+        QFile script(path);
+        if (script.open(QIODevice::WriteOnly))
+            script.write("#!/bin/sh\necho $$ >> \"$(dirname \"$0\")/started\"\nwhile :; do sleep 1; done\n");
+        const auto readAndRun = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+            | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        QFile::setPermissions(dir.path(), readAndRun);
+        script.setPermissions(readAndRun);
     }
 
     ~FakeAgent()
     {
-        for (qint64 pid : pids())
-            ::kill(static_cast<pid_t>(pid), SIGTERM);
-    }
-
-    QString path() const { return m_dir.filePath(m_name); }
-
-    // Lets another account run it.
-    void shareWithOthers() const
-    {
-        const auto readAndRun = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-            | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
-        QFile::setPermissions(m_dir.path(), readAndRun);
-        QFile::setPermissions(path(), readAndRun);
-    }
-
-    QList<qint64> pids() const
-    {
-        QFile file(m_dir.filePath(QStringLiteral("started")));
-        QList<qint64> result;
-        if (file.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : file.readAll().split('\n')) {
-                if (!line.isEmpty())
-                    result << line.toLongLong();
-            }
+        for (const QString &pid : pids()) {
+            if (pid.toInt() > 0)
+                ::kill(pid.toInt(), SIGTERM);
         }
-        return result;
     }
 
-private:
-    QString m_name;
-    QTemporaryDir m_dir;
-};
+    QStringList pids() const
+    {
+        QFile file(dir.filePath(QStringLiteral("started")));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
 
-QString logFile()
-{
-    return QDir::homePath()
-        + QStringLiteral("/.cache/brantel/quorvia-cloud-print-configurator/quorvia-cloud-print-configurator.log");
-}
+    QTemporaryDir dir;
+    const QString path;
+};
 
 // The PID recorded in the instance lock, 0 when there is none.
 qint64 lockHolder()
 {
-    QLockFile lock(SingleInstance::lockFilePath(instanceKey));
+    QLockFile lock(SingleInstance::lockFilePath(QStringLiteral("quorvia-cloud-print-configurator")));
     qint64 pid = 0;
     QString host;
     QString application;
@@ -93,116 +70,90 @@ class TestApp : public QObject
     Q_OBJECT
 
 private slots:
-    void secondStartExitsWhileTheFirstRuns();
-    void agentIsStartedOnlyWhenNotRunning();
-    void agentPathsThatAShellWouldSplit_data();
-    void agentPathsThatAShellWouldSplit();
-    void showingTheWindowChecksForTheAgent();
-    void anotherUsersAgentDoesNotCount();
+    void secondStartExitsWhileTheFirstRuns()
+    {
+        QProcess first;
+        QProcess second;
+        // The second time the first instance before has ended abruptly: its key is free again.
+        for (int round = 0; round < 2; ++round) {
+            first.start(QStringLiteral(CONFIGURATOR_EXECUTABLE), QStringList());
+            QTRY_COMPARE_WITH_TIMEOUT(lockHolder(), first.processId(), 15000);
+            second.start(QStringLiteral(CONFIGURATOR_EXECUTABLE), QStringList());
+            QVERIFY(second.waitForFinished(30000));
+            QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(second.exitCode(), 255); // -1
+            QVERIFY(QString::fromUtf8(second.readAllStandardError()).contains(alreadyRunning));
+            QCOMPARE(first.state(), QProcess::Running);
+            first.kill();
+            QVERIFY(first.waitForFinished());
+        }
+        QFile log(QDir::homePath()
+                  + QStringLiteral("/.cache/brantel/quorvia-cloud-print-configurator/"
+                                   "quorvia-cloud-print-configurator.log"));
+        QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
+        QVERIFY(QString::fromUtf8(log.readAll()).contains(alreadyRunning));
+    }
+
+    void agentCheck_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << QStringLiteral("quorvia-cloud-print-agent");
+        // Names a shell would split or run.
+        QTest::newRow("space") << QStringLiteral("cloud print agent");
+        QTest::newRow("quote") << QStringLiteral("it's-the-agent");
+        QTest::newRow("command") << QStringLiteral("agent$(touch canary)");
+    }
+
+    void agentCheck()
+    {
+        QFETCH(QString, name);
+        FakeAgent agent(name);
+        FakeAgent copy(name);
+        const AgentCheck check(agent.path);
+        // Neither a copy elsewhere nor another account's run of this very file counts.
+        QVERIFY(AgentCheck(copy.path).ensureRunning());
+        QProcess other;
+        other.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                                QStringLiteral("--clear-groups"), agent.path});
+        const auto everyonesProcesses = [] {
+            QProcess ps;
+            ps.start(QStringLiteral("ps"), {QStringLiteral("aux")});
+            ps.waitForFinished();
+            return QString::fromLocal8Bit(ps.readAllStandardOutput());
+        };
+        QTRY_VERIFY(everyonesProcesses().contains(agent.path));
+        QTRY_VERIFY(AgentCheck(copy.path).isRunning());
+        QVERIFY(!check.isRunning());
+
+        QVERIFY(check.ensureRunning());
+        QTRY_COMPARE(agent.pids().size(), 1);
+        QTRY_VERIFY(check.isRunning());
+        QVERIFY(!check.ensureRunning());
+        QCOMPARE(agent.pids().size(), 1);
+        QCOMPARE(copy.pids().size(), 1);
+        QVERIFY(!QFile::exists(QStringLiteral("canary")));
+        other.kill();
+        other.waitForFinished();
+
+        LogCapture log;
+        QVERIFY(!AgentCheck(agent.path + QStringLiteral("-missing")).ensureRunning());
+        QVERIFY(log.contains(QtWarningMsg, QStringLiteral("cannot start the agent")));
+        QVERIFY(log.texts(QtWarningMsg).constLast().endsWith(QStringLiteral(": no such file")));
+    }
+
+    void showingTheWindowChecksForTheAgent()
+    {
+        FakeAgent agent;
+        ConfiguratorWindow::setAgentPathForTesting(agent.path);
+        ConfiguratorWindow window;
+        window.show();
+        QTRY_COMPARE(agent.pids().size(), 1);
+        QTRY_VERIFY(AgentCheck(agent.path).isRunning());
+        window.hide();
+        window.show();
+        QCOMPARE(agent.pids().size(), 1);
+    }
 };
-
-void TestApp::secondStartExitsWhileTheFirstRuns()
-{
-    QProcess first;
-    first.start(QStringLiteral(CONFIGURATOR_EXECUTABLE), QStringList());
-    QTRY_COMPARE_WITH_TIMEOUT(lockHolder(), first.processId(), 15000);
-    QProcess second;
-    second.start(QStringLiteral(CONFIGURATOR_EXECUTABLE), QStringList());
-    QVERIFY(second.waitForFinished(30000));
-    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second.exitCode(), 255); // -1
-    QVERIFY(QString::fromUtf8(second.readAllStandardError()).contains(alreadyRunning));
-    QFile log(logFile());
-    QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(logFile()));
-    QVERIFY(QString::fromUtf8(log.readAll()).contains(alreadyRunning));
-    QCOMPARE(first.state(), QProcess::Running);
-
-    // A first instance that ended abruptly leaves its key to the next start.
-    first.kill();
-    QVERIFY(first.waitForFinished());
-    first.start(QStringLiteral(CONFIGURATOR_EXECUTABLE), QStringList());
-    QTRY_COMPARE_WITH_TIMEOUT(lockHolder(), first.processId(), 15000);
-    second.start(QStringLiteral(CONFIGURATOR_EXECUTABLE), QStringList());
-    QVERIFY(second.waitForFinished(30000));
-    QCOMPARE(second.exitCode(), 255);
-    QCOMPARE(first.state(), QProcess::Running);
-    first.terminate();
-    QVERIFY(first.waitForFinished());
-}
-
-void TestApp::agentIsStartedOnlyWhenNotRunning()
-{
-    FakeAgent copy;
-    FakeAgent installed;
-    const AgentCheck check(installed.path());
-    QVERIFY(AgentCheck(copy.path()).ensureRunning());
-    QTRY_VERIFY(AgentCheck(copy.path()).isRunning());
-    // Only the full path counts, so the copy does not stop a start.
-    QVERIFY(!check.isRunning());
-    QVERIFY(check.ensureRunning());
-    QTRY_COMPARE(installed.pids().size(), 1);
-    QTRY_VERIFY(check.isRunning());
-    QVERIFY(!check.ensureRunning());
-    QCOMPARE(installed.pids().size(), 1);
-    QCOMPARE(copy.pids().size(), 1);
-}
-
-void TestApp::agentPathsThatAShellWouldSplit_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("space") << QStringLiteral("cloud print agent");
-    QTest::newRow("quote") << QStringLiteral("it's-the-agent");
-    QTest::newRow("command") << QStringLiteral("agent$(touch canary)");
-}
-
-void TestApp::agentPathsThatAShellWouldSplit()
-{
-    QFETCH(QString, name);
-    FakeAgent agent(name);
-    const AgentCheck check(agent.path());
-    QVERIFY(!check.isRunning());
-    QVERIFY(check.ensureRunning());
-    QTRY_VERIFY(check.isRunning());
-    QVERIFY(!QFile::exists(QStringLiteral("canary")));
-
-    LogCapture log;
-    QVERIFY(!AgentCheck(agent.path() + QStringLiteral("-missing")).ensureRunning());
-    QVERIFY(log.contains(QtWarningMsg, QStringLiteral("cannot start the agent")));
-    QVERIFY(log.texts(QtWarningMsg).constLast().endsWith(QStringLiteral(": no such file")));
-}
-
-void TestApp::anotherUsersAgentDoesNotCount()
-{
-    FakeAgent agent;
-    agent.shareWithOthers();
-    QProcess other;
-    other.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                                            QStringLiteral("--clear-groups"), agent.path()});
-    QVERIFY(other.waitForStarted());
-    const auto everyonesProcesses = [] {
-        QProcess ps;
-        ps.start(QStringLiteral("ps"), {QStringLiteral("aux")});
-        ps.waitForFinished();
-        return QString::fromLocal8Bit(ps.readAllStandardOutput());
-    };
-    QTRY_VERIFY(everyonesProcesses().contains(agent.path()));
-    QVERIFY(!AgentCheck(agent.path()).isRunning());
-    other.kill();
-    other.waitForFinished();
-}
-
-void TestApp::showingTheWindowChecksForTheAgent()
-{
-    FakeAgent agent;
-    ConfiguratorWindow::setAgentPathForTesting(agent.path());
-    ConfiguratorWindow window;
-    window.show();
-    QTRY_COMPARE(agent.pids().size(), 1);
-    QTRY_VERIFY(AgentCheck(agent.path()).isRunning());
-    window.hide();
-    window.show();
-    QCOMPARE(agent.pids().size(), 1);
-}
 
 QTEST_MAIN(TestApp)
 #include "tst_app.moc"
