@@ -11,17 +11,15 @@
 #include <thrift/transport/TSSLSocket.h>
 
 #include <QFile>
+#include <QJsonArray>
+#include <QMutex>
 #include <QSaveFile>
+#include <QThread>
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <map>
-#include <mutex>
-#include <set>
-#include <thread>
 
 using namespace apache::thrift;
 using protocol::TProtocol;
@@ -47,6 +45,7 @@ std::string failed(int code, const std::string &description)
     return serialized(result);
 }
 
+// Writes a reply, or any bytes, in one piece: the transport is not buffered.
 void send(TProtocol *out, const std::string &bytes)
 {
     out->getTransport()->write(reinterpret_cast<const uint8_t *>(bytes.data()), uint32_t(bytes.size()));
@@ -62,10 +61,13 @@ class ReferenceProcessor : public TProcessor
 public:
     explicit ReferenceProcessor(const ServerConfig &config)
         : m_config(config)
+        , m_printers(config.json.value(QStringLiteral("printers")).toArray())
     {
         // A long list that never changes is serialized once and sent as it is.
-        if (std::none_of(config.printers.begin(), config.printers.end(),
-                         [](const ServerPrinter &p) { return !p.jobCounts.empty(); }))
+        const bool changing = std::any_of(m_printers.begin(), m_printers.end(), [](const QJsonValue &p) {
+            return p.toObject().contains(QStringLiteral("cJobsSequence"));
+        });
+        if (!changing)
             m_fixedList = serialized(listing(0));
     }
 
@@ -89,33 +91,35 @@ public:
         }
         if (mode == QLatin1String("stall")) {
             // Holds the connection until the client gives up and closes it.
-            uint8_t byte;
             try {
-                while (in->getTransport()->read(&byte, 1) > 0) {
-                }
+                in->getTransport()->peek();
             } catch (const TException &) {
             }
             return false;
         }
+        QThread::msleep(fault.value(QStringLiteral("delayMs")).toInt());
+        const std::string result = mode == QLatin1String("exception")
+            ? failed(fault.value(QStringLiteral("code")).toInt(), text(fault, "description"))
+            : answer(name, args);
         // Other methods are not served: the connection closes.
-        static const std::set<std::string> served{"Verfiy", "ListPrinter", "GetServerVersion", "GetPpdDrv"};
-        if (!served.count(name))
+        if (result.empty())
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(fault.value(QStringLiteral("delayMs")).toInt()));
-        out->writeMessageBegin(name, protocol::T_REPLY, seqid);
-        if (mode == QLatin1String("exception"))
-            send(out.get(), failed(fault.value(QStringLiteral("code")).toInt(),
-                                   fault.value(QStringLiteral("description")).toString().toStdString()));
-        else
-            send(out.get(), answer(name, args));
+        auto header = std::make_shared<transport::TMemoryBuffer>();
+        protocol::TBinaryProtocol(header).writeMessageBegin(name, protocol::T_REPLY, seqid);
+        send(out.get(), header->getBufferAsString() + result);
         return true;
     }
 
 private:
+    static std::string text(const QJsonObject &json, const char *key)
+    {
+        return json.value(QLatin1String(key)).toString().toStdString();
+    }
+
     std::string answer(const std::string &name, const cloudprint::CloudPrint_GetPpdDrv_args &args)
     {
-        const std::vector<std::string> &codes = m_config.codes;
-        const bool accepted = codes.empty() || std::find(codes.begin(), codes.end(), args.auth.Authcode) != codes.end();
+        const QJsonArray codes = m_config.json.value(QStringLiteral("codes")).toArray();
+        const bool accepted = codes.isEmpty() || codes.contains(QString::fromStdString(args.auth.Authcode));
         if (name == "Verfiy") {
             cloudprint::CloudPrint_Verfiy_result result;
             result.success = accepted;
@@ -128,42 +132,55 @@ private:
             return m_fixedList.empty() ? serialized(listing(m_listCalls++)) : m_fixedList;
         // GetServerVersion's result is a string as field 0 as well.
         cloudprint::CloudPrint_GetPpdDrv_result result;
-        const auto found = std::find_if(m_config.printers.begin(), m_config.printers.end(),
-                                        [&](const ServerPrinter &p) { return p.record.ID == args.printer.ID; });
-        const bool ownDriver = found != m_config.printers.end() && !found->driver.empty();
-        result.success = name == "GetServerVersion" ? m_config.version
-                         : ownDriver                ? found->driver
-                                                    : m_config.defaultDriver;
         result.__isset.success = true;
+        if (name == "GetServerVersion")
+            result.success = text(m_config.json, "version");
+        else if (name == "GetPpdDrv")
+            result.success = driver(args.printer.ID);
+        else
+            return {};
         return serialized(result);
     }
 
+    std::string driver(const std::string &printerId) const
+    {
+        for (const QJsonValue &printer : m_printers) {
+            const QJsonObject json = printer.toObject();
+            if (text(json, "ID") == printerId && !text(json, "driver").empty())
+                return text(json, "driver");
+        }
+        return text(m_config.json, "defaultDriver");
+    }
+
     // The printers as the `call`th ListPrinter call (from 0) lists them.
-    cloudprint::CloudPrint_ListPrinter_result listing(size_t call) const
+    cloudprint::CloudPrint_ListPrinter_result listing(int call) const
     {
         cloudprint::CloudPrint_ListPrinter_result result;
-        for (const ServerPrinter &printer : m_config.printers) {
-            result.success.push_back(printer.record);
-            if (!printer.jobCounts.empty())
-                result.success.back().__set_cJobs(printer.jobCounts[std::min(call, printer.jobCounts.size() - 1)]);
-        }
+        result.success = m_config.printers;
         result.__isset.success = true;
+        for (int i = 0; i < m_printers.size(); ++i) {
+            const QJsonArray jobs = m_printers.at(i).toObject().value(QStringLiteral("cJobsSequence")).toArray();
+            if (!jobs.isEmpty())
+                result.success[size_t(i)].__set_cJobs(jobs.at(std::min(call, jobs.size() - 1)).toInt());
+        }
         return result;
     }
 
     // The fault for this call of `name`, empty when it answers normally.
     QJsonObject takeFault(const std::string &name)
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        const QJsonObject fault = m_config.faults.value(QString::fromStdString(name)).toObject();
+        QMutexLocker lock(&m_mutex);
+        const QString method = QString::fromStdString(name);
+        const QJsonObject fault = m_config.json.value(QStringLiteral("faults")).toObject().value(method).toObject();
         const int count = fault.value(QStringLiteral("count")).toInt(-1);
-        return count < 0 || m_calls[name]++ < count ? fault : QJsonObject();
+        return count < 0 || m_calls[method]++ < count ? fault : QJsonObject();
     }
 
     const ServerConfig &m_config;
-    std::mutex m_mutex;
-    std::map<std::string, int> m_calls;
-    std::atomic<size_t> m_listCalls{0};
+    const QJsonArray m_printers; // as configured, before the generated ones
+    QMutex m_mutex;
+    QHash<QString, int> m_calls;
+    std::atomic<int> m_listCalls{0};
     // The serialized ListPrinter result when every call gets the same list.
     std::string m_fixedList;
 };
@@ -189,17 +206,6 @@ public:
     }
 };
 
-// Large write buffers: a long printer list leaves in a few big TLS records
-// instead of thousands of small ones.
-class WideBufferedTransportFactory : public transport::TTransportFactory
-{
-public:
-    std::shared_ptr<transport::TTransport> getTransport(std::shared_ptr<transport::TTransport> trans) override
-    {
-        return std::make_shared<transport::TBufferedTransport>(trans, 512, 64 * 1024);
-    }
-};
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -213,17 +219,20 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 2;
     }
+    const auto setting = [&config](const char *key) { return config.json.value(QLatin1String(key)).toString(); };
     try {
         auto factory = std::make_shared<transport::TSSLSocketFactory>(transport::SSLTLS);
         factory->server(true);
         factory->authenticate(false);
-        factory->loadCertificate(QFile::encodeName(config.certificate).constData());
-        factory->loadPrivateKey(QFile::encodeName(config.key).constData());
+        factory->loadCertificate(QFile::encodeName(setting("certificate")).constData());
+        factory->loadPrivateKey(QFile::encodeName(setting("key")).constData());
 
-        auto socket = std::make_shared<AnnouncingSocket>(config.listen.toStdString(), config.port, factory);
-        socket->portFile = config.portFile;
+        const QString listen = config.json.value(QStringLiteral("listen")).toString(QStringLiteral("127.0.0.1"));
+        auto socket = std::make_shared<AnnouncingSocket>(listen.toStdString(),
+                                                         config.json.value(QStringLiteral("port")).toInt(), factory);
+        socket->portFile = setting("portFile");
         server::TThreadedServer server(std::make_shared<ReferenceProcessor>(config), socket,
-                                       std::make_shared<WideBufferedTransportFactory>(),
+                                       std::make_shared<transport::TTransportFactory>(),
                                        std::make_shared<protocol::TBinaryProtocolFactory>());
         server.serve();
     } catch (const TException &e) {

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 
 namespace {
 
@@ -48,14 +47,11 @@ cloudprint::Printer samplePrinter(int index, int commentBytes)
     p.__set_DriverName("Generic PostScript Printer");
     p.__set_Comment(std::string(size_t(commentBytes), 'c'));
     p.__set_Location("Building A, floor " + std::to_string(index % 7));
-    p.__set_SepFile("");
     p.__set_PrintProcessor("winprint");
     p.__set_Datatype("RAW");
-    p.__set_Parameters("");
     p.__set_Attributes(0x240);
     p.__set_Priority(1);
     p.__set_DefaultPriority(1);
-    p.__set_Status(0);
     p.__set_cJobs(index % 3);
     p.__set_AveragePPM(30);
     return p;
@@ -64,38 +60,23 @@ cloudprint::Printer samplePrinter(int index, int commentBytes)
 bool ServerConfig::load(const QString &path, QString *error)
 {
     QFile file(path);
-    const QJsonObject root =
-        file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
-    const auto filePath = [&root, base = QFileInfo(path).absoluteDir()](const char *key) {
-        const QString name = root.value(QLatin1String(key)).toString();
-        return name.isEmpty() ? name : QDir::cleanPath(base.absoluteFilePath(name));
-    };
-    listen = root.value(QStringLiteral("listen")).toString(QStringLiteral("127.0.0.1"));
-    port = root.value(QStringLiteral("port")).toInt();
-    portFile = filePath("portFile");
-    certificate = filePath("certificate");
-    key = filePath("key");
-    for (const QJsonValue &code : root.value(QStringLiteral("codes")).toArray())
-        codes.push_back(text(code));
-    version = text(root.value(QStringLiteral("version")));
-    defaultDriver = text(root.value(QStringLiteral("defaultDriver")));
-    for (const QJsonValue &value : root.value(QStringLiteral("printers")).toArray()) {
-        const QJsonObject json = value.toObject();
-        ServerPrinter printer{printerRecord(json), {}, text(json.value(QStringLiteral("driver")))};
-        for (const QJsonValue &count : json.value(QStringLiteral("cJobsSequence")).toArray())
-            printer.jobCounts.push_back(count.toInt());
-        printers.push_back(std::move(printer));
+    json = file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+    const QDir base = QFileInfo(path).absoluteDir();
+    for (const QString &key : {QStringLiteral("certificate"), QStringLiteral("key"), QStringLiteral("portFile")}) {
+        if (json.contains(key))
+            json.insert(key, QDir::cleanPath(base.absoluteFilePath(json.value(key).toString())));
     }
-    const QJsonObject generate = root.value(QStringLiteral("generatePrinters")).toObject();
+    for (const QJsonValue &printer : json.value(QStringLiteral("printers")).toArray())
+        printers.push_back(printerRecord(printer.toObject()));
+    const QJsonObject generate = json.value(QStringLiteral("generatePrinters")).toObject();
     for (int i = 0; i < generate.value(QStringLiteral("count")).toInt(); ++i)
-        printers.push_back({samplePrinter(i, generate.value(QStringLiteral("commentBytes")).toInt()), {}, {}});
+        printers.push_back(samplePrinter(i, generate.value(QStringLiteral("commentBytes")).toInt()));
 
-    faults = root.value(QStringLiteral("faults")).toObject();
     // A mistyped mode would otherwise hang the call as "stall" does.
     const QStringList modes{QStringLiteral("exception"), QStringLiteral("raw"), QStringLiteral("slow"),
                             QStringLiteral("stall")};
-    bool known = !root.isEmpty();
-    for (const QJsonValue &fault : faults)
+    bool known = !json.isEmpty();
+    for (const QJsonValue &fault : json.value(QStringLiteral("faults")).toObject())
         known = known && modes.contains(fault.toObject().value(QStringLiteral("mode")).toString());
     if (!known)
         *error = QStringLiteral("%1: no JSON object, or an unknown fault mode").arg(path);

@@ -5,31 +5,17 @@
 #include <QJsonObject>
 #include <QString>
 
-#include <string>
 #include <vector>
-
-struct ServerPrinter
-{
-    cloudprint::Printer record;
-    std::vector<int32_t> jobCounts; // cJobs for the 1st, 2nd, ... ListPrinter call; last one repeats
-    std::string driver;
-};
 
 // The reference server's configuration file, as README.md describes it.
 struct ServerConfig
 {
-    QString listen;
-    int port = 0;
-    QString portFile;
-    QString certificate;
-    QString key;
-    std::vector<std::string> codes;
-    std::string version;
-    std::string defaultDriver;
-    std::vector<ServerPrinter> printers;
-    QJsonObject faults; // method name: {"mode", ...}
+    // The file's content, with its file names made absolute (relative ones
+    // are taken from the file's folder).
+    QJsonObject json;
+    // The configured printers, then the generated ones.
+    std::vector<cloudprint::Printer> printers;
 
-    // Relative paths are taken from the file's folder.
     bool load(const QString &path, QString *error);
 };
 
