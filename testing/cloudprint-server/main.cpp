@@ -63,12 +63,13 @@ public:
         : m_config(config)
         , m_printers(config.json.value(QStringLiteral("printers")).toArray())
     {
-        // A long list that never changes is serialized once and sent as it is.
-        const bool changing = std::any_of(m_printers.begin(), m_printers.end(), [](const QJsonValue &p) {
-            return p.toObject().contains(QStringLiteral("cJobsSequence"));
-        });
-        if (!changing)
-            m_fixedList = serialized(listing(0));
+        // Every list a ListPrinter call can get is serialized once: the job
+        // counts change over the first calls, then the last list repeats.
+        int calls = 1;
+        for (const QJsonValue &printer : m_printers)
+            calls = std::max(calls, printer.toObject().value(QStringLiteral("cJobsSequence")).toArray().size());
+        for (int call = 0; call < calls; ++call)
+            m_lists.push_back(serialized(listing(call)));
     }
 
     bool process(std::shared_ptr<TProtocol> in, std::shared_ptr<TProtocol> out, void *) override
@@ -129,7 +130,7 @@ private:
         if (!accepted)
             return failed(401, "authorization code rejected");
         if (name == "ListPrinter")
-            return m_fixedList.empty() ? serialized(listing(m_listCalls++)) : m_fixedList;
+            return m_lists[std::min(m_listCalls++, m_lists.size() - 1)];
         // GetServerVersion's result is a string as field 0 as well.
         cloudprint::CloudPrint_GetPpdDrv_result result;
         result.__isset.success = true;
@@ -180,9 +181,8 @@ private:
     const QJsonArray m_printers; // as configured, before the generated ones
     QMutex m_mutex;
     QHash<QString, int> m_calls;
-    std::atomic<int> m_listCalls{0};
-    // The serialized ListPrinter result when every call gets the same list.
-    std::string m_fixedList;
+    std::atomic<size_t> m_listCalls{0};
+    std::vector<std::string> m_lists;
 };
 
 // Announces the bound port once it listens: on stdout and, when configured,
@@ -222,8 +222,6 @@ int main(int argc, char *argv[])
     const auto setting = [&config](const char *key) { return config.json.value(QLatin1String(key)).toString(); };
     try {
         auto factory = std::make_shared<transport::TSSLSocketFactory>(transport::SSLTLS);
-        factory->server(true);
-        factory->authenticate(false);
         factory->loadCertificate(QFile::encodeName(setting("certificate")).constData());
         factory->loadPrivateKey(QFile::encodeName(setting("key")).constData());
 

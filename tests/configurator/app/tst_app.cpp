@@ -12,13 +12,14 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
 const QString alreadyRunning = QStringLiteral("The quorvia-cloud-print-configurator is already running");
 
-// A stand-in agent under `name` in a folder of its own that any account may
-// run: it notes its PID in "started" beside itself and runs until stopped.
+// A stand-in agent under `name` in a folder of its own: it notes its PID in
+// "started" beside itself and runs until it is stopped.
 struct FakeAgent
 {
     explicit FakeAgent(const QString &name = QStringLiteral("quorvia-cloud-print-agent"))
@@ -27,13 +28,9 @@ struct FakeAgent
         QFile script(path);
         if (script.open(QIODevice::WriteOnly))
             script.write("#!/bin/sh\necho $$ >> \"$(dirname \"$0\")/started\"\nwhile :; do sleep 1; done\n");
-        const auto readAndRun = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-            | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
-        QFile::setPermissions(dir.path(), readAndRun);
-        script.setPermissions(readAndRun);
-        QFile started(dir.filePath(QStringLiteral("started")));
-        if (started.open(QIODevice::WriteOnly))
-            started.setPermissions(readAndRun | QFile::WriteGroup | QFile::WriteOther);
+        // Any account may run it and note its PID.
+        ::chmod(QFile::encodeName(dir.path()).constData(), 0777);
+        ::chmod(QFile::encodeName(path).constData(), 0755);
     }
 
     ~FakeAgent()

@@ -49,7 +49,6 @@ private slots:
         QTest::newRow("set 1025") << QVariant() << 1025 << 9100 << 1025 << 1025;
         QTest::newRow("set 65535") << QVariant() << 65535 << 9100 << 65535 << 65535;
         QTest::newRow("set 65536") << QVariant() << 65536 << 9100 << 9100 << 9100;
-        QTest::newRow("set negative") << QVariant() << -1 << 9100 << 9100 << 9100;
     }
 
     void port()
