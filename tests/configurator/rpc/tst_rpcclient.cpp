@@ -80,9 +80,11 @@ QString run(CloudPrintRPCClient &client, const QString &method)
         const bool returned = !client.GetPpdDrv(auth(), printer, name).isEmpty();
         const auto userOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
         const bool own = file.permissions() == userOnly;
-        const QString content = QString::fromLatin1(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+        const QByteArray content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         file.remove();
-        return QStringLiteral("path:%1 own:%2 file:%3").arg(int(returned)).arg(int(own)).arg(content);
+        // Every byte counts: a NUL too.
+        return QStringLiteral("path:%1 own:%2 file:%3").arg(int(returned)).arg(int(own))
+            .arg(QString::fromLatin1(content.constData(), content.size()));
     } catch (const apache::thrift::transport::TTransportException &) {
         return QStringLiteral("transport");
     } catch (const apache::thrift::TApplicationException &) {
