@@ -91,11 +91,8 @@ public:
             return false;
         }
         if (mode == QLatin1String("stall")) {
-            // Holds the connection until the client gives up and closes it.
-            try {
-                in->getTransport()->peek();
-            } catch (const TException &) {
-            }
+            // Holds the connection long after the client gave up.
+            QThread::sleep(600);
             return false;
         }
         QThread::msleep(fault.value(QStringLiteral("delayMs")).toInt());
