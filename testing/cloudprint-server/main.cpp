@@ -95,7 +95,8 @@ public:
             QThread::sleep(600);
             return false;
         }
-        QThread::msleep(fault.value(QStringLiteral("delayMs")).toInt());
+        if (mode == QLatin1String("slow"))
+            QThread::msleep(fault.value(QStringLiteral("delayMs")).toInt());
         const std::string result = mode == QLatin1String("exception")
             ? failed(fault.value(QStringLiteral("code")).toInt(), text(fault, "description"))
             : answer(name, args);
