@@ -41,25 +41,18 @@ QString nested(int depth)
         + QStringLiteral("0c0063").repeated(depth) + QStringLiteral("00").repeated(depth + 2);
 }
 
-cloudprint::Auth auth()
-{
-    cloudprint::Auth a;
-    a.__set_Authcode("1234");
-    return a;
-}
-
 // Runs one client operation and describes what came back, so that rows of a
 // table can name the expected outcome as text.
 QString run(CloudPrintRPCClient &client, const QString &method)
 {
     try {
         if (method == QLatin1String("Verfiy"))
-            return client.Verfiy(auth()) ? QStringLiteral("true") : QStringLiteral("false");
+            return client.Verfiy(cloudprint::Auth()) ? QStringLiteral("true") : QStringLiteral("false");
         if (method == QLatin1String("GetServerVersion"))
-            return QStringLiteral("version:") + QString::fromStdString(client.GetServerVersion(auth()));
+            return QStringLiteral("version:") + QString::fromStdString(client.GetServerVersion(cloudprint::Auth()));
         if (method == QLatin1String("ListPrinter")) {
             QStringList printers;
-            for (const Printer &p : client.ListPrinter(auth()))
+            for (const Printer &p : client.ListPrinter(cloudprint::Auth()))
                 printers << QString::fromStdString(p.ID);
             return QStringLiteral("printers:") + printers.join(QLatin1Char(';'));
         }
@@ -77,7 +70,7 @@ QString run(CloudPrintRPCClient &client, const QString &method)
             QFile::link(file.fileName() + QStringLiteral(".target"), file.fileName());
         cloudprint::Printer printer;
         printer.__set_ID("a");
-        const bool returned = !client.GetPpdDrv(auth(), printer, name).isEmpty();
+        const bool returned = !client.GetPpdDrv(cloudprint::Auth(), printer, name).isEmpty();
         const auto userOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
         const bool own = file.permissions() == userOnly;
         const QByteArray content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -96,18 +89,9 @@ QString run(CloudPrintRPCClient &client, const QString &method)
     }
 }
 
-// The shared server's printers, and what the client makes of them: the path
-// of the device URI, the status text and level.
-struct Listed
-{
-    const char *id;
-    int status;
-    const char *uriPath;
-    const char *text;
-    Printer::PrinterStatus level;
-};
-
-const Listed kListed[] = {
+// Printers by ID and status flags, and what the client makes of them: the
+// path of the device URI, the status text and level.
+const std::tuple<const char *, int, const char *, const char *, Printer::PrinterStatus> kListed[] = {
     {"192.168.1.20\\HP LaserJet", 0, "192.168.1.20%5CHP%20LaserJet", "Printer is idle", Printer::Idle},
     // Paused and error: the lowest flag decides.
     {"10.1.2.3:9100\\Office", 0x3, "10.1.2.3:9100%5COffice", "Paused", Printer::Error},
@@ -312,17 +296,18 @@ private slots:
     void listedPrinters()
     {
         ReferenceServer server(*m_certs);
-        for (const Listed &p : kListed)
-            server.addPrinter(ReferenceServer::printer(QString::fromUtf8(p.id), p.status));
+        for (const auto &[id, status, uriPath, text, level] : kListed)
+            server.addPrinter(ReferenceServer::printer(QString::fromUtf8(id), status));
         QVERIFY2(server.start(), qPrintable(server.errorString()));
-        const std::vector<Printer> printers = CloudPrintRPCClient(server.url()).ListPrinter(auth());
+        const std::vector<Printer> printers = CloudPrintRPCClient(server.url()).ListPrinter(cloudprint::Auth());
         QCOMPARE(printers.size(), std::size(kListed));
         for (size_t i = 0; i < std::size(kListed); ++i) {
-            QCOMPARE(QString::fromStdString(printers[i].ID), QString::fromUtf8(kListed[i].id));
-            QCOMPARE(printers[i].statusText(), QLatin1String(kListed[i].text));
-            QCOMPARE(printers[i].statusLevel(), kListed[i].level);
+            const auto &[id, status, uriPath, text, level] = kListed[i];
+            QCOMPARE(QString::fromStdString(printers[i].ID), QString::fromUtf8(id));
+            QCOMPARE(printers[i].statusText(), QLatin1String(text));
+            QCOMPARE(printers[i].statusLevel(), level);
             QCOMPARE(QString::fromStdString(printers[i].Addr),
-                     server.url() + QLatin1Char('/') + QLatin1String(kListed[i].uriPath));
+                     server.url() + QLatin1Char('/') + QLatin1String(uriPath));
         }
     }
 
@@ -334,7 +319,7 @@ private slots:
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         CloudPrintRPCClient client(server.url());
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(client.ListPrinter(auth()).size(), size_t(24));
+            QCOMPARE(client.ListPrinter(cloudprint::Auth()).size(), size_t(24));
 
         server.generatePrinters(17, 4 * 1024 * 1024);
         QVERIFY2(server.start(), qPrintable(server.errorString()));
