@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
-#include <QProcess>
 #include <QUrl>
 
 namespace {
@@ -34,14 +33,6 @@ Printer makePrinter(const QString &id, const QString &portName)
     const QByteArray addr = QByteArray("tqp://10.0.0.5:9100/") + QUrl::toPercentEncoding(id, ":/");
     printer.Addr = addr.toStdString();
     return printer;
-}
-
-bool runLpadmin(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral("/usr/sbin/lpadmin"), arguments);
-    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
-           && process.exitCode() == 0;
 }
 
 int threadCount()

@@ -21,9 +21,6 @@ Printer makePrinter(const QString &id, const QString &portName = QString());
 // The pictures and theme icons the rows show, as the window registers them.
 void initRowResources();
 
-// Runs lpadmin against the CUPS server of the test; true on exit code 0.
-bool runLpadmin(const QStringList &arguments);
-
 // Threads of this process, from the kernel's view.
 int threadCount();
 

@@ -206,13 +206,12 @@ void PrinterPageTest::listsPollsInstallsAndFollowsQueues()
     QVERIFY(queuePpd(queue).contains("*ModelName: \"Quorvia Page Test\""));
 
     // Queues removed and added by other programs show within the refresh.
-    QVERIFY(runLpadmin({QStringLiteral("-x"), queue}));
+    QVERIFY(lpadmin({QStringLiteral("-x"), queue}));
     QTRY_VERIFY_WITH_TIMEOUT(!w.row(kLaser).isAdded(), kRefreshTimeoutMs);
     QVERIFY(!w.row(kLaser).hasCheckMark());
-    QVERIFY(runLpadmin({QStringLiteral("-p"), QStringLiteral("by-hand"), QStringLiteral("-v"),
-                        deviceUri(*server, "192.168.1.21%5CCanon%20iR")}));
+    QVERIFY(addQueue(QStringLiteral("by-hand"), deviceUri(*server, "192.168.1.21%5CCanon%20iR")));
     QTRY_VERIFY_WITH_TIMEOUT(w.row(kCanon).isAdded(), kRefreshTimeoutMs);
-    QVERIFY(runLpadmin({QStringLiteral("-x"), QStringLiteral("by-hand")}));
+    QVERIFY(lpadmin({QStringLiteral("-x"), QStringLiteral("by-hand")}));
 }
 
 void PrinterPageTest::secondVerificationAndBack()
@@ -236,7 +235,7 @@ void PrinterPageTest::secondVerificationAndBack()
     QVERIFY(w.part<QPushButton>("nextButton")->isVisible());
     // Behind the connection page the local refresh goes on, and so does the
     // server poll against the last used server (started as its timer would).
-    QVERIFY(runLpadmin({QStringLiteral("-x"), QStringLiteral("Printer-7@127.0.0.1:%1").arg(server->port())}));
+    QVERIFY(lpadmin({QStringLiteral("-x"), QStringLiteral("Printer-7@127.0.0.1:%1").arg(server->port())}));
     QTRY_VERIFY_WITH_TIMEOUT(!w.row(kSeven).isAdded(), kRefreshTimeoutMs);
     w.window->checkoutPrintStatus();
     QTRY_COMPARE_WITH_TIMEOUT(w.row(kCanon).text("statusText"), QStringLiteral("3 print jobs are being processed"),
