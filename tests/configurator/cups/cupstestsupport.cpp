@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QUrl>
 
 #include <cups/cups.h>
 
@@ -32,6 +33,15 @@ QueueState queueState(const QString& queue)
     }
     ippDelete(response);
     return result;
+}
+
+cloudprint::Printer printerRecord(const QString& id, const QString& portName)
+{
+    cloudprint::Printer record;
+    record.ID = id.toStdString();
+    record.PortName = portName.toStdString();
+    record.Addr = "tqp://10.0.0.5:9100/" + QUrl::toPercentEncoding(id, ":/").toStdString();
+    return record;
 }
 
 QByteArray queuePpd(const QString& queue)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Print_types.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -17,6 +19,10 @@ struct QueueState
 };
 
 QueueState queueState(const QString& queue);
+// A server printer record as the RPC session builds it, for a server at
+// 10.0.0.5:9100: Addr holds the ID percent-encoded except for unreserved
+// characters, ":" and "/".
+cloudprint::Printer printerRecord(const QString& id, const QString& portName = QString());
 // The PPD the private cupsd keeps for the queue.
 QByteArray queuePpd(const QString& queue);
 // Runs the real lpadmin against the private server; true on exit code 0.

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
-#include <QUrl>
 
 namespace {
 
@@ -23,16 +22,6 @@ void initRowResources()
 {
     Q_INIT_RESOURCE(confighelper);
     Q_INIT_RESOURCE(theme_icons);
-}
-
-Printer makePrinter(const QString &id, const QString &portName)
-{
-    Printer printer;
-    printer.ID = id.toStdString();
-    printer.PortName = portName.toStdString();
-    const QByteArray addr = QByteArray("tqp://10.0.0.5:9100/") + QUrl::toPercentEncoding(id, ":/");
-    printer.Addr = addr.toStdString();
-    return printer;
 }
 
 int threadCount()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cupstestsupport.h"
 #include "printer.h"
 
 #include <QMetaType>
@@ -14,9 +15,11 @@ class QWidget;
 enum class DotColour { None, Red, Green, Grey, Other };
 Q_DECLARE_METATYPE(DotColour)
 
-// A server printer record as the RPC client hands it on: Addr holds the
-// device URI for a server at 10.0.0.5:9100.
-Printer makePrinter(const QString &id, const QString &portName = QString());
+// A server printer record as the RPC client hands it on.
+inline Printer makePrinter(const QString &id, const QString &portName = QString())
+{
+    return Printer(printerRecord(id, portName));
+}
 
 // The pictures and theme icons the rows show, as the window registers them.
 void initRowResources();
