@@ -1,17 +1,17 @@
-// The add button of printer rows against the reference cloud print server
-// and a private cupsd: installations running side by side, and every way an
-// installation can fail.
+// Printer rows and the list that holds them: what a row shows, switching
+// between installed and not, the printer manager, rebuilding and search;
+// and the add button against the reference cloud print server and a private
+// cupsd: installations running side by side, and every way one can fail.
+#include "printerlist.h"
 #include "printerwidget.h"
 
 #include "cloudprintclient.h"
 #include "config.h"
 #include "cupsclient.h"
-#include "cupstestsupport.h"
 #include "cupstooldir.h"
 #include "logcapture.h"
-#include "referenceserver.h"
-#include "rowprobe.h"
 #include "spinner.h"
+#include "viewtestsupport.h"
 
 #include <QAbstractButton>
 #include <QTcpServer>
@@ -21,8 +21,6 @@ using cloudprinttest::ReferenceServer;
 using cloudprinttest::TestCertificates;
 
 namespace {
-
-const QString kCode = QStringLiteral("good-code");
 
 QString driverText(const QString &model)
 {
@@ -49,6 +47,8 @@ class InstallTest : public QObject
 private slots:
     void initTestCase();
     void cleanup() { cupstooldir::setDirForTesting(QStringLiteral("/usr/sbin")); }
+    void switchesStateAndOpensManager();
+    void rebuildAndPolledStates();
     void installsTwoRowsAtOnce();
     void failureKeepsAddButton_data();
     void failureKeepsAddButton();
@@ -63,9 +63,8 @@ private:
 
 void InstallTest::initTestCase()
 {
-    initRowResources();
     QVERIFY2(m_certificates.ok(), qPrintable(m_certificates.errorString()));
-    CloudPrintRPCClient::setTrustedCaFileForTesting(m_certificates.caFile());
+    initViewTests(m_certificates);
 
     m_server.setCodes({kCode});
     m_server.addPrinter(ReferenceServer::printer(QStringLiteral("192.168.1.20\\HP LaserJet"), 0, 0,
@@ -179,6 +178,71 @@ void InstallTest::failureKeepsAddButton()
     QVERIFY(!probe.isAdded() && !probe.hasCheckMark());
     QCOMPARE(CUPSClient::listPrinterName().size(), queues);
     QVERIFY2(capture.texts().contains(log), qPrintable(capture.texts().join(QLatin1Char('\n'))));
+}
+
+void InstallTest::switchesStateAndOpensManager()
+{
+    // A stand-in printer manager on the search path records its arguments.
+    StandInTools bin;
+    QVERIFY(bin.add(QStringLiteral("vesk-printer"), QString()));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+
+    Printer printer = makePrinter(QStringLiteral("Office printer"));
+    PrinterWidget row(printer, true);
+    row.show();
+    const RowProbe probe{row};
+    row.setPrinterStatus(false);
+    QVERIFY(!probe.isAdded() && !probe.hasCheckMark());
+    row.setPrinterStatus(true);
+    QVERIFY(probe.isAdded() && probe.hasCheckMark());
+
+    // Installed: the button opens the manager without arguments or a worker thread.
+    const int threads = threadCount();
+    QTest::mouseClick(probe.button(), Qt::LeftButton);
+    QTRY_COMPARE(bin.calls(), QStringList(QStringLiteral("vesk-printer ")));
+    qputenv("PATH", path);
+    QCOMPARE(threadCount(), threads);
+
+    // A refresh leaves a running installation's spinner alone.
+    probe.spinner()->show();
+    probe.button()->hide();
+    row.setPrinterStatus(false);
+    QVERIFY(probe.spinner()->isVisible() && !probe.button()->isVisible());
+}
+
+void InstallTest::rebuildAndPolledStates()
+{
+    const Printer first = makePrinter(QStringLiteral("Twin"), QStringLiteral("USB001"));
+    Printer second = makePrinter(QStringLiteral("Twin"), QStringLiteral("USB002"));
+    const Printer other = makePrinter(QStringLiteral("Other"));
+    cloudprint::Printer queue;
+    queue.Addr = other.Addr;
+    PrinterList list;
+    list.rebuild({first, second, other}, {{QString::fromStdString(other.Addr), queue}});
+    QCOMPARE(list.count(), 3);
+    QVERIFY(!RowProbe{*list.rowAt(0)}.isAdded());
+    QVERIFY(RowProbe{*list.rowAt(2)}.isAdded());
+
+    // Repeated IDs: both rows stay, a polled state goes to the later one.
+    QCOMPARE(list.row(first.ID), list.rowAt(1));
+    second.cJobs = 4;
+    list.applyServerStates({second, makePrinter(QStringLiteral("Not on the page"))});
+    QCOMPARE(RowProbe{*list.rowAt(1)}.text("statusText"), QStringLiteral("4 print jobs are being processed"));
+    QCOMPARE(RowProbe{*list.rowAt(0)}.text("statusText"), QStringLiteral("Printer is idle"));
+
+    // Filtering stops, with a warning, at an item without a row.
+    list.insertItem(1, QStringLiteral("plain item"));
+    list.item(2)->setHidden(true);
+    const LogCapture capture("quorvia.configurator");
+    list.updateVisiblePrinter(QStringLiteral("twin"), QString(), true);
+    QVERIFY(capture.contains(QtWarningMsg, QStringLiteral("dynamic_cast item to PrinterWidget failed")));
+    QVERIFY(!list.item(0)->isHidden());
+    QVERIFY(list.item(2)->isHidden());
+
+    list.rebuild({other}, {});
+    QCOMPARE(list.count(), 1);
+    QVERIFY(!list.row(first.ID));
 }
 
 QTEST_MAIN(InstallTest)

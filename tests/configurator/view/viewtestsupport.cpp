@@ -1,0 +1,200 @@
+#include "viewtestsupport.h"
+
+#include "cloudprintclient.h"
+#include "printerlist.h"
+#include "printerport.h"
+#include "printerwidget.h"
+#include "verifyworker.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QImage labelImage(const QWidget &row, const char *name)
+{
+    const auto *label = row.findChild<QLabel *>(QLatin1String(name));
+    return label ? label->pixmap(Qt::ReturnByValue).toImage() : QImage();
+}
+
+} // namespace
+
+using cloudprinttest::ReferenceServer;
+
+const QString kCode = QStringLiteral("page-code");
+const QString kLaser = QStringLiteral("192.168.1.20\\HP LaserJet");
+const QString kCanon = QStringLiteral("192.168.1.21\\Canon iR");
+const QString kOffice = QStringLiteral("Office hp color");
+const QString kLabel = QStringLiteral("Label printer");
+const QString kSeven = QStringLiteral("Printer 7");
+
+void initViewTests(const cloudprinttest::TestCertificates &certificates)
+{
+    Q_INIT_RESOURCE(confighelper);
+    Q_INIT_RESOURCE(theme_icons);
+    CloudPrintRPCClient::setTrustedCaFileForTesting(certificates.caFile());
+    ConfiguratorWindow::setAgentPathForTesting(QString());
+}
+
+void every(QObject *context, const std::function<void()> &step)
+{
+    auto *timer = new QTimer(context);
+    QObject::connect(timer, &QTimer::timeout, context, step);
+    timer->start(10);
+}
+
+int threadCount()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("Threads:"))
+            return line.mid(8).trimmed().toInt();
+    }
+    return -1;
+}
+
+QStringList visibleNames(const PrinterList &list)
+{
+    QStringList names;
+    for (int i = 0; i < list.count(); ++i) {
+        if (!list.item(i)->isHidden())
+            names << RowProbe{*list.rowAt(i)}.text("nameLabel");
+    }
+    return names;
+}
+
+QString RowProbe::text(const char *label) const
+{
+    const auto *widget = row.findChild<QLabel *>(QLatin1String(label));
+    return widget ? widget->text() : QStringLiteral("<no %1>").arg(QLatin1String(label));
+}
+
+DotColour RowProbe::dot() const
+{
+    const QImage image = labelImage(row, "statusDot");
+    if (image.isNull())
+        return DotColour::None;
+    const QColor c = image.pixelColor(image.width() / 2, image.height() / 2);
+    if (c.alpha() < 128)
+        return DotColour::None;
+    if (c.red() > c.green() + 40 && c.red() > c.blue() + 40)
+        return DotColour::Red;
+    if (c.green() > c.red() + 40 && c.green() > c.blue())
+        return DotColour::Green;
+    if (qAbs(c.red() - c.green()) < 30 && qAbs(c.green() - c.blue()) < 30)
+        return DotColour::Grey;
+    return DotColour::Other;
+}
+
+bool RowProbe::isAdded() const
+{
+    const auto *added = row.findChild<QWidget *>(QStringLiteral("addedLabel"));
+    return added && !added->isHidden();
+}
+
+bool RowProbe::hasCheckMark() const
+{
+    Printer printer = makePrinter(text("nameLabel"));
+    const PrinterWidget plain(printer, false);
+    const QImage image = labelImage(row, "iconLabel");
+    return !image.isNull() && image != labelImage(plain, "iconLabel");
+}
+
+QAbstractButton *RowProbe::button() const
+{
+    return row.findChild<QAbstractButton *>(QStringLiteral("actionButton"));
+}
+
+QWidget *RowProbe::spinner() const
+{
+    return row.findChild<QWidget *>(QStringLiteral("rowSpinner"));
+}
+
+std::unique_ptr<ReferenceServer> startServer(const cloudprinttest::TestCertificates &certificates,
+                                             const std::function<void(ReferenceServer &)> &configure,
+                                             bool withPrinters)
+{
+    auto server = std::make_unique<ReferenceServer>(certificates);
+    server->setCodes({kCode});
+    server->setVersion(QStringLiteral("1.2.3"));
+    server->setDefaultDriver(QStringLiteral("#include <media.defs>\nManufacturer \"Q\"\nVersion 1.0\n*MediaSize A4\n"
+                                            "{\n  ModelName \"Quorvia Page Test\"\n  PCFileName \"TQP.ppd\"\n}\n"));
+    const struct
+    {
+        QString id;
+        const char *portName;
+        int status, attributes;
+        QJsonArray jobs;
+    } printers[] = {{kLaser, "192.168.1.20", 0, 0, {0}},
+                    {kCanon, "IP_192.168.1.21", 0x8, 0x240, {0, 3}},
+                    {kOffice, "USB001", 0x80, 0, {2, 5}},
+                    {kLabel, "LPT1", 0, 0x400, {2}},
+                    {kSeven, "fe80::1", 0, 0, {2}}};
+    for (const auto &p : printers) {
+        QJsonObject printer = ReferenceServer::printer(p.id, p.status, p.jobs.first().toInt());
+        printer.insert(QStringLiteral("PortName"), QLatin1String(p.portName));
+        printer.insert(QStringLiteral("Attributes"), p.attributes);
+        printer.insert(QStringLiteral("cJobsSequence"), p.jobs);
+        if (withPrinters)
+            server->addPrinter(printer);
+    }
+    if (configure)
+        configure(*server);
+    if (!server->start())
+        return nullptr;
+    printerport::ConfigPrinterPort();
+    printerport::SetCloudPrintPort(server->port());
+    return server;
+}
+
+Window::Window()
+{
+    // After the window's own handler: a recorded result has been handled.
+    QObject::connect(window->worker(), &ConfiguratorWindowInnter::Worker::listPrinterFinish, window.get(),
+                     [this](int result) { results << result; });
+    window->show();
+}
+
+int Window::page() const
+{
+    return window->findChild<QStackedWidget *>()->currentIndex();
+}
+
+PrinterList *Window::list() const
+{
+    return part<PrinterList>("printerList");
+}
+
+RowProbe Window::row(const QString &id) const
+{
+    return RowProbe{*list()->row(id.toStdString())};
+}
+
+void Window::type(const char *field, const QString &text) const
+{
+    part<QLineEdit>(field)->clear();
+    QTest::keyClicks(part<QLineEdit>(field), text);
+}
+
+void Window::verify(const QString &code, const QString &address)
+{
+    type("ipEdit", address);
+    type("authCodeEdit", code);
+    QTest::mouseClick(part<QPushButton>("nextButton"), Qt::LeftButton);
+}
+
+QStringList Window::search(const QString &text) const
+{
+    type("searchEdit", text);
+    QTest::keyClick(part<QLineEdit>("searchEdit"), Qt::Key_Return);
+    return visibleNames(*list());
+}
