@@ -44,206 +44,197 @@ class InstallTest : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void cleanup() { cupstooldir::setDirForTesting(QStringLiteral("/usr/sbin")); }
-    void switchesStateAndOpensManager();
-    void rebuildAndPolledStates();
-    void installsTwoRowsAtOnce();
-    void failureKeepsAddButton_data();
-    void failureKeepsAddButton();
-
-private:
-    Printer serverPrinter(const QString &id);
-
     TestCertificates m_certificates;
     ReferenceServer m_server{m_certificates};
     ReferenceServer m_throwingServer{m_certificates};
+
+    Printer serverPrinter(const QString &id)
+    {
+        cloudprint::Auth auth;
+        auth.Authcode = kCode.toStdString();
+        for (const Printer &printer : CloudPrintRPCClient(m_server.url()).ListPrinter(auth)) {
+            if (printer.ID == id.toStdString())
+                return printer;
+        }
+        return Printer();
+    }
+
+private slots:
+    void cleanup() { cupstooldir::setDirForTesting(QStringLiteral("/usr/sbin")); }
+
+    void initTestCase()
+    {
+        QVERIFY2(m_certificates.ok(), qPrintable(m_certificates.errorString()));
+        initViewTests(m_certificates);
+
+        m_server.setCodes({kCode});
+        m_server.addPrinter(ReferenceServer::printer(QStringLiteral("192.168.1.20\\HP LaserJet"), 0, 0,
+                                                     driverText(QStringLiteral("Quorvia Laser"))));
+        m_server.addPrinter(ReferenceServer::printer(QStringLiteral("Office printer"), 0, 0,
+                                                     driverText(QStringLiteral("Quorvia Office"))));
+        m_server.addPrinter(ReferenceServer::printer(QStringLiteral("No driver")));
+        m_server.addPrinter(ReferenceServer::printer(QStringLiteral("Broken driver"), 0, 0, QStringLiteral("not a driver")));
+        QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
+
+        m_throwingServer.setFault(QStringLiteral("GetPpdDrv"), {{QStringLiteral("mode"), QStringLiteral("exception")}});
+        QVERIFY2(m_throwingServer.start(), qPrintable(m_throwingServer.errorString()));
+    }
+
+    void installsTwoRowsAtOnce()
+    {
+        useServer(m_server.url(), kCode);
+        Printer laser = serverPrinter(QStringLiteral("192.168.1.20\\HP LaserJet"));
+        Printer office = serverPrinter(QStringLiteral("Office printer"));
+        // Built as installed, then its queue went away: its first click has to
+        // create the row's worker.
+        PrinterWidget first(laser, true);
+        first.setPrinterStatus(false);
+        PrinterWidget second(office, false);
+        const LogCapture rpcLog("quorvia.rpc");
+        first.show();
+        second.show();
+        QTest::mouseClick(RowProbe{first}.button(), Qt::LeftButton);
+        QTest::mouseClick(RowProbe{second}.button(), Qt::LeftButton);
+        QVERIFY(RowProbe{first}.spinner()->isVisible() && !RowProbe{first}.button()->isVisible());
+
+        QTRY_VERIFY_WITH_TIMEOUT(RowProbe{first}.isAdded() && RowProbe{second}.isAdded(), 30000);
+        QVERIFY(RowProbe{first}.button()->isVisible() && !RowProbe{first}.spinner()->isVisible());
+        // Each queue got the PPD compiled from its own driver description.
+        const QString port = QString::number(m_server.port());
+        QVERIFY(queuePpd(QStringLiteral("HP-LaserJet@127.0.0.1:") + port).contains("\"Quorvia Laser\""));
+        QVERIFY(queuePpd(QStringLiteral("Office-printer@127.0.0.1:") + port).contains("\"Quorvia Office\""));
+        QVERIFY(queueState(QStringLiteral("Office-printer@127.0.0.1:") + port).accepting);
+
+        // The temporary driver descriptions and PPDs are gone once the queues exist.
+        const QString written = QStringLiteral("create temp ppd driver file: ");
+        int drivers = 0;
+        for (const QString &line : rpcLog.texts()) {
+            if (!line.startsWith(written))
+                continue;
+            ++drivers;
+            const QString driver = line.mid(written.size());
+            QVERIFY2(!QFileInfo::exists(driver), qPrintable(driver));
+            QVERIFY2(!QFileInfo::exists(driver.chopped(4)), qPrintable(driver.chopped(4)));
+        }
+        QCOMPARE(drivers, 2);
+    }
+
+    void failureKeepsAddButton_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("printer");
+        QTest::addColumn<QString>("log");
+
+        const QString laser = QStringLiteral("192.168.1.20\\HP LaserJet");
+        QTest::newRow("server unreachable") << "closed" << kCode << laser << "invalid server address";
+        QTest::newRow("code refused") << "main" << "wrong-code" << laser << "invalid authcode";
+        QTest::newRow("driver request throws") << "throwing" << kCode << laser << "get ppd driver failed";
+        QTest::newRow("driver empty") << "main" << kCode << "No driver" << "get ppd driver begin";
+        QTest::newRow("ppdc fails") << "main" << kCode << "Broken driver" << "generate ppd failed";
+        QTest::newRow("lpadmin fails") << "main" << kCode << "Office printer" << "get ppd driver begin";
+    }
+
+    void failureKeepsAddButton()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, code);
+        QFETCH(QString, printer);
+        QFETCH(QString, log);
+
+        QString address = server == QLatin1String("main") ? m_server.url() : m_throwingServer.url();
+        if (server == QLatin1String("closed")) {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost);
+            address = QStringLiteral("tqp://127.0.0.1:%1").arg(probe.serverPort());
+        }
+        useServer(address, code);
+        StandInTools tools;
+        if (qstrcmp(QTest::currentDataTag(), "lpadmin fails") == 0) {
+            QVERIFY(tools.add(QStringLiteral("lpadmin"), QStringLiteral("exit 1")));
+            cupstooldir::setDirForTesting(tools.path());
+        }
+        Printer record = serverPrinter(printer);
+        const int queues = CUPSClient::listPrinterName().size();
+
+        const LogCapture capture("quorvia.configurator");
+        PrinterWidget row(record, false);
+        row.show();
+        const RowProbe probe{row};
+        QTest::mouseClick(probe.button(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(probe.button()->isVisible(), 30000);
+        QVERIFY(!probe.spinner()->isVisible());
+        QVERIFY(!static_cast<toolkit::Spinner *>(probe.spinner())->isPlaying());
+        QVERIFY(!probe.isAdded() && !probe.hasCheckMark());
+        QCOMPARE(CUPSClient::listPrinterName().size(), queues);
+        QVERIFY2(capture.texts().contains(log), qPrintable(capture.texts().join(QLatin1Char('\n'))));
+    }
+
+    void switchesStateAndOpensManager()
+    {
+        // A stand-in printer manager on the search path records its arguments.
+        StandInTools bin;
+        QVERIFY(bin.add(QStringLiteral("vesk-printer"), QString()));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+
+        Printer printer = makePrinter(QStringLiteral("Office printer"));
+        PrinterWidget row(printer, true);
+        row.show();
+        const RowProbe probe{row};
+        row.setPrinterStatus(false);
+        QVERIFY(!probe.isAdded() && !probe.hasCheckMark());
+        row.setPrinterStatus(true);
+        QVERIFY(probe.isAdded() && probe.hasCheckMark());
+
+        // Installed: the button opens the manager without arguments or a worker thread.
+        const int threads = threadCount();
+        QTest::mouseClick(probe.button(), Qt::LeftButton);
+        QTRY_COMPARE(bin.calls(), QStringList(QStringLiteral("vesk-printer ")));
+        qputenv("PATH", path);
+        QCOMPARE(threadCount(), threads);
+
+        // A refresh leaves a running installation's spinner alone.
+        probe.spinner()->show();
+        probe.button()->hide();
+        row.setPrinterStatus(false);
+        QVERIFY(probe.spinner()->isVisible() && !probe.button()->isVisible());
+    }
+
+    void rebuildAndPolledStates()
+    {
+        const Printer first = makePrinter(QStringLiteral("Twin"), QStringLiteral("USB001"));
+        Printer second = makePrinter(QStringLiteral("Twin"), QStringLiteral("USB002"));
+        const Printer other = makePrinter(QStringLiteral("Other"));
+        cloudprint::Printer queue;
+        queue.Addr = other.Addr;
+        PrinterList list;
+        list.rebuild({first, second, other}, {{QString::fromStdString(other.Addr), queue}});
+        QCOMPARE(list.count(), 3);
+        QVERIFY(!RowProbe{*list.rowAt(0)}.isAdded());
+        QVERIFY(RowProbe{*list.rowAt(2)}.isAdded());
+
+        // Repeated IDs: both rows stay, a polled state goes to the later one.
+        QCOMPARE(list.row(first.ID), list.rowAt(1));
+        second.cJobs = 4;
+        list.applyServerStates({second, makePrinter(QStringLiteral("Not on the page"))});
+        QCOMPARE(RowProbe{*list.rowAt(1)}.text("statusText"), QStringLiteral("4 print jobs are being processed"));
+        QCOMPARE(RowProbe{*list.rowAt(0)}.text("statusText"), QStringLiteral("Printer is idle"));
+
+        // Filtering stops, with a warning, at an item without a row.
+        list.insertItem(1, QStringLiteral("plain item"));
+        list.item(2)->setHidden(true);
+        const LogCapture capture("quorvia.configurator");
+        list.updateVisiblePrinter(QStringLiteral("twin"), QString(), true);
+        QVERIFY(capture.contains(QtWarningMsg, QStringLiteral("dynamic_cast item to PrinterWidget failed")));
+        QVERIFY(!list.item(0)->isHidden());
+        QVERIFY(list.item(2)->isHidden());
+
+        list.rebuild({other}, {});
+        QCOMPARE(list.count(), 1);
+        QVERIFY(!list.row(first.ID));
+    }
 };
-
-void InstallTest::initTestCase()
-{
-    QVERIFY2(m_certificates.ok(), qPrintable(m_certificates.errorString()));
-    initViewTests(m_certificates);
-
-    m_server.setCodes({kCode});
-    m_server.addPrinter(ReferenceServer::printer(QStringLiteral("192.168.1.20\\HP LaserJet"), 0, 0,
-                                                 driverText(QStringLiteral("Quorvia Laser"))));
-    m_server.addPrinter(ReferenceServer::printer(QStringLiteral("Office printer"), 0, 0,
-                                                 driverText(QStringLiteral("Quorvia Office"))));
-    m_server.addPrinter(ReferenceServer::printer(QStringLiteral("No driver")));
-    m_server.addPrinter(ReferenceServer::printer(QStringLiteral("Broken driver"), 0, 0, QStringLiteral("not a driver")));
-    QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
-
-    m_throwingServer.setFault(QStringLiteral("GetPpdDrv"), {{QStringLiteral("mode"), QStringLiteral("exception")}});
-    QVERIFY2(m_throwingServer.start(), qPrintable(m_throwingServer.errorString()));
-}
-
-Printer InstallTest::serverPrinter(const QString &id)
-{
-    cloudprint::Auth auth;
-    auth.Authcode = kCode.toStdString();
-    for (const Printer &printer : CloudPrintRPCClient(m_server.url()).ListPrinter(auth)) {
-        if (printer.ID == id.toStdString())
-            return printer;
-    }
-    return Printer();
-}
-
-void InstallTest::installsTwoRowsAtOnce()
-{
-    useServer(m_server.url(), kCode);
-    Printer laser = serverPrinter(QStringLiteral("192.168.1.20\\HP LaserJet"));
-    Printer office = serverPrinter(QStringLiteral("Office printer"));
-    // Built as installed, then its queue went away: its first click has to
-    // create the row's worker.
-    PrinterWidget first(laser, true);
-    first.setPrinterStatus(false);
-    PrinterWidget second(office, false);
-    const LogCapture rpcLog("quorvia.rpc");
-    first.show();
-    second.show();
-    QTest::mouseClick(RowProbe{first}.button(), Qt::LeftButton);
-    QTest::mouseClick(RowProbe{second}.button(), Qt::LeftButton);
-    QVERIFY(RowProbe{first}.spinner()->isVisible() && !RowProbe{first}.button()->isVisible());
-
-    QTRY_VERIFY_WITH_TIMEOUT(RowProbe{first}.isAdded() && RowProbe{second}.isAdded(), 30000);
-    QVERIFY(RowProbe{first}.button()->isVisible() && !RowProbe{first}.spinner()->isVisible());
-    // Each queue got the PPD compiled from its own driver description.
-    const QString port = QString::number(m_server.port());
-    QVERIFY(queuePpd(QStringLiteral("HP-LaserJet@127.0.0.1:") + port).contains("\"Quorvia Laser\""));
-    QVERIFY(queuePpd(QStringLiteral("Office-printer@127.0.0.1:") + port).contains("\"Quorvia Office\""));
-    QVERIFY(queueState(QStringLiteral("Office-printer@127.0.0.1:") + port).accepting);
-
-    // The temporary driver descriptions and PPDs are gone once the queues exist.
-    const QString written = QStringLiteral("create temp ppd driver file: ");
-    int drivers = 0;
-    for (const QString &line : rpcLog.texts()) {
-        if (!line.startsWith(written))
-            continue;
-        ++drivers;
-        const QString driver = line.mid(written.size());
-        QVERIFY2(!QFileInfo::exists(driver), qPrintable(driver));
-        QVERIFY2(!QFileInfo::exists(driver.chopped(4)), qPrintable(driver.chopped(4)));
-    }
-    QCOMPARE(drivers, 2);
-}
-
-void InstallTest::failureKeepsAddButton_data()
-{
-    QTest::addColumn<QString>("server");
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<QString>("printer");
-    QTest::addColumn<QString>("log");
-
-    const QString laser = QStringLiteral("192.168.1.20\\HP LaserJet");
-    QTest::newRow("server unreachable") << "closed" << kCode << laser << "invalid server address";
-    QTest::newRow("code refused") << "main" << "wrong-code" << laser << "invalid authcode";
-    QTest::newRow("driver request throws") << "throwing" << kCode << laser << "get ppd driver failed";
-    QTest::newRow("driver empty") << "main" << kCode << "No driver" << "get ppd driver begin";
-    QTest::newRow("ppdc fails") << "main" << kCode << "Broken driver" << "generate ppd failed";
-    QTest::newRow("lpadmin fails") << "main" << kCode << "Office printer" << "get ppd driver begin";
-}
-
-void InstallTest::failureKeepsAddButton()
-{
-    QFETCH(QString, server);
-    QFETCH(QString, code);
-    QFETCH(QString, printer);
-    QFETCH(QString, log);
-
-    QString address = server == QLatin1String("main") ? m_server.url() : m_throwingServer.url();
-    if (server == QLatin1String("closed")) {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost);
-        address = QStringLiteral("tqp://127.0.0.1:%1").arg(probe.serverPort());
-    }
-    useServer(address, code);
-    StandInTools tools;
-    if (qstrcmp(QTest::currentDataTag(), "lpadmin fails") == 0) {
-        QVERIFY(tools.add(QStringLiteral("lpadmin"), QStringLiteral("exit 1")));
-        cupstooldir::setDirForTesting(tools.path());
-    }
-    Printer record = serverPrinter(printer);
-    const int queues = CUPSClient::listPrinterName().size();
-
-    const LogCapture capture("quorvia.configurator");
-    PrinterWidget row(record, false);
-    row.show();
-    const RowProbe probe{row};
-    QTest::mouseClick(probe.button(), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(probe.button()->isVisible(), 30000);
-    QVERIFY(!probe.spinner()->isVisible());
-    QVERIFY(!static_cast<toolkit::Spinner *>(probe.spinner())->isPlaying());
-    QVERIFY(!probe.isAdded() && !probe.hasCheckMark());
-    QCOMPARE(CUPSClient::listPrinterName().size(), queues);
-    QVERIFY2(capture.texts().contains(log), qPrintable(capture.texts().join(QLatin1Char('\n'))));
-}
-
-void InstallTest::switchesStateAndOpensManager()
-{
-    // A stand-in printer manager on the search path records its arguments.
-    StandInTools bin;
-    QVERIFY(bin.add(QStringLiteral("vesk-printer"), QString()));
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
-
-    Printer printer = makePrinter(QStringLiteral("Office printer"));
-    PrinterWidget row(printer, true);
-    row.show();
-    const RowProbe probe{row};
-    row.setPrinterStatus(false);
-    QVERIFY(!probe.isAdded() && !probe.hasCheckMark());
-    row.setPrinterStatus(true);
-    QVERIFY(probe.isAdded() && probe.hasCheckMark());
-
-    // Installed: the button opens the manager without arguments or a worker thread.
-    const int threads = threadCount();
-    QTest::mouseClick(probe.button(), Qt::LeftButton);
-    QTRY_COMPARE(bin.calls(), QStringList(QStringLiteral("vesk-printer ")));
-    qputenv("PATH", path);
-    QCOMPARE(threadCount(), threads);
-
-    // A refresh leaves a running installation's spinner alone.
-    probe.spinner()->show();
-    probe.button()->hide();
-    row.setPrinterStatus(false);
-    QVERIFY(probe.spinner()->isVisible() && !probe.button()->isVisible());
-}
-
-void InstallTest::rebuildAndPolledStates()
-{
-    const Printer first = makePrinter(QStringLiteral("Twin"), QStringLiteral("USB001"));
-    Printer second = makePrinter(QStringLiteral("Twin"), QStringLiteral("USB002"));
-    const Printer other = makePrinter(QStringLiteral("Other"));
-    cloudprint::Printer queue;
-    queue.Addr = other.Addr;
-    PrinterList list;
-    list.rebuild({first, second, other}, {{QString::fromStdString(other.Addr), queue}});
-    QCOMPARE(list.count(), 3);
-    QVERIFY(!RowProbe{*list.rowAt(0)}.isAdded());
-    QVERIFY(RowProbe{*list.rowAt(2)}.isAdded());
-
-    // Repeated IDs: both rows stay, a polled state goes to the later one.
-    QCOMPARE(list.row(first.ID), list.rowAt(1));
-    second.cJobs = 4;
-    list.applyServerStates({second, makePrinter(QStringLiteral("Not on the page"))});
-    QCOMPARE(RowProbe{*list.rowAt(1)}.text("statusText"), QStringLiteral("4 print jobs are being processed"));
-    QCOMPARE(RowProbe{*list.rowAt(0)}.text("statusText"), QStringLiteral("Printer is idle"));
-
-    // Filtering stops, with a warning, at an item without a row.
-    list.insertItem(1, QStringLiteral("plain item"));
-    list.item(2)->setHidden(true);
-    const LogCapture capture("quorvia.configurator");
-    list.updateVisiblePrinter(QStringLiteral("twin"), QString(), true);
-    QVERIFY(capture.contains(QtWarningMsg, QStringLiteral("dynamic_cast item to PrinterWidget failed")));
-    QVERIFY(!list.item(0)->isHidden());
-    QVERIFY(list.item(2)->isHidden());
-
-    list.rebuild({other}, {});
-    QCOMPARE(list.count(), 1);
-    QVERIFY(!list.row(first.ID));
-}
 
 QTEST_MAIN(InstallTest)
 #include "tst_install.moc"

@@ -4,6 +4,7 @@
 #include "config.h"
 #include "printerlist.h"
 #include "printerwidget.h"
+#include "verifyworker.h"
 #include "viewtestsupport.h"
 
 #include <QAbstractButton>
@@ -41,120 +42,119 @@ class PrinterPageTest : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init() { QFile::remove(Config::filePath()); }
-    void listsPollsInstallsAndFollowsQueues();
-    void secondVerificationAndBack();
-
-private:
     TestCertificates m_certificates;
-};
 
-void PrinterPageTest::initTestCase()
-{
-    QVERIFY2(m_certificates.ok(), qPrintable(m_certificates.errorString()));
-    initViewTests(m_certificates);
-}
-
-void PrinterPageTest::listsPollsInstallsAndFollowsQueues()
-{
-    const auto server = startServer(m_certificates);
-    QVERIFY(server);
-    Window w;
-    w.verify();
-    QTRY_COMPARE_WITH_TIMEOUT(w.page(), 1, kVerifyTimeoutMs);
-    const struct
+private slots:
+    void initTestCase()
     {
-        QString id, state;
-        DotColour dot;
-        QString connection;
-    } expected[] = {
-        {kLaser, QStringLiteral("Printer is idle"), DotColour::Green, QStringLiteral("Internet connection:192.168.1.20")},
-        // Other status and attribute bits.
-        {kCanon, QStringLiteral("Printer is idle"), DotColour::Green, QStringLiteral("Local connection")},
-        {kOffice, QStringLiteral("Printer is offline"), DotColour::Grey, QStringLiteral("Local connection")},
-        // The offline attribute wins over jobs.
-        {kLabel, QStringLiteral("Printer is offline"), DotColour::Grey, QStringLiteral("Local connection")},
-        {kSeven, QStringLiteral("2 print jobs are being processed"), DotColour::Red,
-         QStringLiteral("Internet connection:fe80::1")},
-    };
-    QCOMPARE(w.list()->count(), 5);
-    for (int i = 0; i < 5; ++i) {
-        const RowProbe row{*w.list()->rowAt(i)};
-        QCOMPARE(QStringList({row.text("nameLabel"), row.text("statusText"), row.text("connectionLabel")}),
-                 QStringList({expected[i].id, expected[i].state, expected[i].connection}));
-        QCOMPARE(row.dot(), expected[i].dot);
-        QVERIFY(!row.isAdded() && !row.hasCheckMark());
+        QVERIFY2(m_certificates.ok(), qPrintable(m_certificates.errorString()));
+        initViewTests(m_certificates);
     }
 
-    // A dotted address is matched against the whole connection, anything
-    // else against the names in any case.
-    QCOMPARE(w.search(QStringLiteral("192.168.1.20")), QStringList{kLaser});
-    QCOMPARE(w.search(QStringLiteral("192.168.1")), QStringList{});
-    QCOMPARE(w.search(QStringLiteral("HP")), (QStringList{kLaser, kOffice}));
-    QCOMPARE(w.search(QStringLiteral("21")), QStringList{kCanon});
-    QCOMPARE(w.search(QString()).size(), 5);
+    void init() { QFile::remove(Config::filePath()); }
 
-    // The refresh button polls the last used server, which records it anew.
-    const QDateTime verifiedAt = Config().lastUsed().LastUsed;
-    QTest::mouseClick(w.part<QAbstractButton>("refreshButton"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(w.row(kCanon).text("statusText"), kCanonBusy, kVerifyTimeoutMs);
-    QCOMPARE(w.row(kCanon).dot(), DotColour::Red);
-    QCOMPARE(w.row(kOffice).text("statusText"), QStringLiteral("Printer is offline"));
-    QVERIFY(Config().lastUsed().LastUsed > verifiedAt);
+    void listsPollsInstallsAndFollowsQueues()
+    {
+        const auto server = startServer(m_certificates);
+        QVERIFY(server);
+        Window w;
+        w.verify();
+        QTRY_COMPARE_WITH_TIMEOUT(w.page(), 1, kVerifyTimeoutMs);
+        const struct
+        {
+            QString id, state;
+            DotColour dot;
+            QString connection;
+        } expected[] = {
+            {kLaser, QStringLiteral("Printer is idle"), DotColour::Green, QStringLiteral("Internet connection:192.168.1.20")},
+            // Other status and attribute bits.
+            {kCanon, QStringLiteral("Printer is idle"), DotColour::Green, QStringLiteral("Local connection")},
+            {kOffice, QStringLiteral("Printer is offline"), DotColour::Grey, QStringLiteral("Local connection")},
+            // The offline attribute wins over jobs.
+            {kLabel, QStringLiteral("Printer is offline"), DotColour::Grey, QStringLiteral("Local connection")},
+            {kSeven, QStringLiteral("2 print jobs are being processed"), DotColour::Red,
+             QStringLiteral("Internet connection:fe80::1")},
+        };
+        QCOMPARE(w.list()->count(), 5);
+        for (int i = 0; i < 5; ++i) {
+            const RowProbe row{*w.list()->rowAt(i)};
+            QCOMPARE(QStringList({row.text("nameLabel"), row.text("statusText"), row.text("connectionLabel")}),
+                     QStringList({expected[i].id, expected[i].state, expected[i].connection}));
+            QCOMPARE(row.dot(), expected[i].dot);
+            QVERIFY(!row.isAdded() && !row.hasCheckMark());
+        }
 
-    // Queues added and removed by other programs show within the refresh.
-    QVERIFY(addQueue(QStringLiteral("by-hand"), deviceUri(*server, "192.168.1.21%5CCanon%20iR")));
-    QTRY_VERIFY_WITH_TIMEOUT(w.row(kCanon).isAdded(), kRefreshTimeoutMs);
-    QVERIFY(w.row(kCanon).hasCheckMark());
-    QVERIFY(lpadmin({QStringLiteral("-x"), QStringLiteral("by-hand")}));
-    QTRY_VERIFY_WITH_TIMEOUT(!w.row(kCanon).isAdded(), kRefreshTimeoutMs);
-    QVERIFY(!w.row(kCanon).hasCheckMark());
-}
+        // A dotted address is matched against the whole connection, anything
+        // else against the names in any case.
+        QCOMPARE(w.search(QStringLiteral("192.168.1.20")), QStringList{kLaser});
+        QCOMPARE(w.search(QStringLiteral("192.168.1")), QStringList{});
+        QCOMPARE(w.search(QStringLiteral("HP")), (QStringList{kLaser, kOffice}));
+        QCOMPARE(w.search(QStringLiteral("21")), QStringList{kCanon});
+        QCOMPARE(w.search(QString()).size(), 5);
 
-void PrinterPageTest::secondVerificationAndBack()
-{
-    const auto server = startServer(m_certificates);
-    QVERIFY(server);
-    Window w;
-    const int threads = threadCount();
-    w.verify();
-    QTRY_COMPARE_WITH_TIMEOUT(w.page(), 1, kVerifyTimeoutMs);
-    auto *pages = w.window->findChild<QStackedWidget *>();
-    QWidget *page = pages->widget(1);
-    QPointer<PrinterWidget> firstRow = w.list()->rowAt(0);
-    // An installation starts its row's thread.
-    QTest::mouseClick(w.row(kSeven).button(), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(w.row(kSeven).isAdded(), 30000);
-    QCOMPARE(threadCount(), threads + 1);
-    const QString queue = QStringLiteral("Printer-7@127.0.0.1:%1").arg(server->port());
-    QCOMPARE(queueState(queue).deviceUri, deviceUri(*server, "Printer%207"));
+        // The refresh button polls the last used server, which records it anew.
+        const QDateTime verifiedAt = Config().lastUsed().LastUsed;
+        QTest::mouseClick(w.part<QAbstractButton>("refreshButton"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(w.row(kCanon).text("statusText"), kCanonBusy, kVerifyTimeoutMs);
+        QCOMPARE(w.row(kCanon).dot(), DotColour::Red);
+        QCOMPARE(w.row(kOffice).text("statusText"), QStringLiteral("Printer is offline"));
+        QVERIFY(Config().lastUsed().LastUsed > verifiedAt);
 
-    QTest::mouseClick(w.part<QAbstractButton>("backButton"), Qt::LeftButton);
-    QCOMPARE(w.page(), 0);
-    QVERIFY(titleBarControlsShown(w, false));
-    QVERIFY(w.part<QPushButton>("nextButton")->isVisible());
-    // Behind the connection page the local refresh goes on, and so does the
-    // server poll against the last used server (started as its timer would).
-    QVERIFY(lpadmin({QStringLiteral("-x"), queue}));
-    QTRY_VERIFY_WITH_TIMEOUT(!w.row(kSeven).isAdded(), kRefreshTimeoutMs);
-    w.window->checkoutPrintStatus();
-    QTRY_COMPARE_WITH_TIMEOUT(w.row(kCanon).text("statusText"), kCanonBusy, kVerifyTimeoutMs);
+        // Queues added and removed by other programs show within the refresh.
+        QVERIFY(addQueue(QStringLiteral("by-hand"), deviceUri(*server, "192.168.1.21%5CCanon%20iR")));
+        QTRY_VERIFY_WITH_TIMEOUT(w.row(kCanon).isAdded(), kRefreshTimeoutMs);
+        QVERIFY(w.row(kCanon).hasCheckMark());
+        QVERIFY(lpadmin({QStringLiteral("-x"), QStringLiteral("by-hand")}));
+        QTRY_VERIFY_WITH_TIMEOUT(!w.row(kCanon).isAdded(), kRefreshTimeoutMs);
+        QVERIFY(!w.row(kCanon).hasCheckMark());
+    }
 
-    // The same server again: new rows on the same page, no row thread left.
-    w.verify();
-    QTRY_COMPARE_WITH_TIMEOUT(w.results.size(), 2, kVerifyTimeoutMs);
-    QCOMPARE(w.page(), 1);
-    QCOMPARE(pages->widget(1), page);
-    QCOMPARE(pages->count(), 2);
-    QVERIFY(!firstRow);
-    QCOMPARE(w.part<QLabel>("ipCaption")->text(), QStringLiteral("IP Address (127.0.0.1)"));
-    QVERIFY(titleBarControlsShown(w, true));
-    // wait() returns as a thread ends; the kernel lets it go a moment later.
-    // The status thread stays.
-    QTRY_VERIFY(threadCount() <= threads + 1);
-}
+    void secondVerificationAndBack()
+    {
+        const auto server = startServer(m_certificates);
+        QVERIFY(server);
+        Window w;
+        const int threads = threadCount();
+        w.verify();
+        QTRY_COMPARE_WITH_TIMEOUT(w.page(), 1, kVerifyTimeoutMs);
+        auto *pages = w.window->findChild<QStackedWidget *>();
+        QWidget *page = pages->widget(1);
+        QPointer<PrinterWidget> firstRow = w.list()->rowAt(0);
+        // An installation starts its row's thread.
+        QTest::mouseClick(w.row(kSeven).button(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(w.row(kSeven).isAdded(), 30000);
+        QCOMPARE(threadCount(), threads + 1);
+        const QString queue = QStringLiteral("Printer-7@127.0.0.1:%1").arg(server->port());
+        QCOMPARE(queueState(queue).deviceUri, deviceUri(*server, "Printer%207"));
+
+        // The session stays until the page is left.
+        QVERIFY(w.window->worker()->client() && w.window->worker()->auth());
+        QTest::mouseClick(w.part<QAbstractButton>("backButton"), Qt::LeftButton);
+        QVERIFY(!w.window->worker()->client() && !w.window->worker()->auth());
+        QCOMPARE(w.page(), 0);
+        QVERIFY(titleBarControlsShown(w, false));
+        QVERIFY(w.part<QPushButton>("nextButton")->isVisible());
+        // Behind the connection page the local refresh goes on, and so does the
+        // server poll against the last used server (started as its timer would).
+        QVERIFY(lpadmin({QStringLiteral("-x"), queue}));
+        QTRY_VERIFY_WITH_TIMEOUT(!w.row(kSeven).isAdded(), kRefreshTimeoutMs);
+        w.window->checkoutPrintStatus();
+        QTRY_COMPARE_WITH_TIMEOUT(w.row(kCanon).text("statusText"), kCanonBusy, kVerifyTimeoutMs);
+
+        // The same server again: new rows on the same page, no row thread left.
+        w.verify();
+        QTRY_COMPARE_WITH_TIMEOUT(w.results.size(), 2, kVerifyTimeoutMs);
+        QCOMPARE(w.page(), 1);
+        QCOMPARE(pages->widget(1), page);
+        QCOMPARE(pages->count(), 2);
+        QVERIFY(!firstRow);
+        QCOMPARE(w.part<QLabel>("ipCaption")->text(), QStringLiteral("IP Address (127.0.0.1)"));
+        QVERIFY(titleBarControlsShown(w, true));
+        // wait() returns as a thread ends; the kernel lets it go a moment later.
+        // The status thread stays.
+        QTRY_VERIFY(threadCount() <= threads + 1);
+    }
+};
 
 QTEST_MAIN(PrinterPageTest)
 #include "tst_printerpage.moc"

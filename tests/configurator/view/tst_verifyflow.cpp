@@ -43,471 +43,422 @@ int storedPort()
 
 } // namespace
 
-class TestVerifyFlow : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void init();
-
-    void validators_data();
-    void validators();
-    void nextButton_data();
-    void nextButton();
-    void prefillsFromTheLastUsedServer();
-    void addressNormalisation_data();
-    void addressNormalisation();
-    void versionRule_data();
-    void versionRule();
-    void portFieldShowsTheFile();
-    void portDialog_data();
-    void portDialog();
-    void resultsAndWhereTheyShow_data();
-    void resultsAndWhereTheyShow();
-    void alertsLastThreeSecondsOrUntilTheNextEdit();
-    void keptSessionIsNotReusedForAnotherServer();
-    void serverKilledDuringTheListing();
-
-private:
-    TestCertificates m_certificates;
-};
-
-void TestVerifyFlow::initTestCase()
-{
-    QVERIFY2(m_certificates.ok(), qPrintable(m_certificates.errorString()));
-    initViewTests(m_certificates);
-}
-
-void TestVerifyFlow::init()
-{
-    QFile::remove(Config::filePath());
-    QFile::remove(portFile());
-    printerport::ConfigPrinterPort();
-}
-
-void TestVerifyFlow::validators_data()
-{
-    QTest::addColumn<bool>("ip"); // else the auth code
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("state");
-
-    const int ok = QValidator::Acceptable;
-    const int invalid = QValidator::Invalid;
-    QTest::newRow("zeros after the first") << true << "1.0.0.0" << ok;
-    QTest::newRow("highest") << true << "255.255.255.255" << ok;
-    QTest::newRow("prefix") << true << "1.2.3" << int(QValidator::Intermediate);
-    QTest::newRow("trailing dot") << true << "10.0.0." << int(QValidator::Intermediate);
-    QTest::newRow("first octet zero") << true << "0.1.2.3" << invalid;
-    QTest::newRow("last octet too big") << true << "1.2.3.256" << invalid;
-    QTest::newRow("leading zero") << true << "1.02.3.4" << invalid;
-    QTest::newRow("five octets") << true << "1.2.3.4.5" << invalid;
-    QTest::newRow("port") << true << "10.0.0.5:9100" << invalid;
-    QTest::newRow("leading space") << true << " 10.0.0.5" << invalid;
-    QTest::newRow("punctuation") << false << "a-b_c!@#$%" << ok;
-    QTest::newRow("tab") << false << "a\tb" << ok;
-    QTest::newRow("just below the ideographs") << false << QStringLiteral("\u4dff") << ok;
-    QTest::newRow("just above the ideographs") << false << QStringLiteral("\u9fa6") << ok;
-    QTest::newRow("after the compatibility block") << false << QStringLiteral("\ufa2e") << ok;
-    QTest::newRow("space") << false << "a b" << invalid;
-    QTest::newRow("first ideograph") << false << QStringLiteral("x\u4e00") << invalid;
-    QTest::newRow("last ideograph") << false << QStringLiteral("\u9fa5") << invalid;
-    QTest::newRow("first compatibility ideograph") << false << QStringLiteral("\uf900") << invalid;
-    QTest::newRow("last compatibility ideograph") << false << QStringLiteral("\ufa2d") << invalid;
-}
-
-void TestVerifyFlow::validators()
-{
-    QFETCH(bool, ip);
-    QFETCH(QString, text);
-    QFETCH(int, state);
-    std::unique_ptr<QValidator> validator(ip ? createIpValidator(nullptr) : createAuthcodeValidator(nullptr));
-    int pos = 0;
-    QCOMPARE(int(validator->validate(text, pos)), state);
-    if (ip)
-        QCOMPARE(isIpv4Address(text), state == QValidator::Acceptable);
-}
-
-void TestVerifyFlow::nextButton_data()
-{
-    QTest::addColumn<bool>("typed"); // through the validators, else set as raw text
-    QTest::addColumn<QString>("ip");
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<bool>("enabled");
-
-    QTest::newRow("typed, valid") << true << "10.0.0.5" << "code" << "10.0.0.5" << true;
-    QTest::newRow("typed 0.1.2.3 loses its zero") << true << "0.1.2.3" << "code" << "1.2.3" << false;
-    QTest::newRow("typed 256 stops at 25") << true << "256.1.1.1" << "code" << "25.1.1.1" << true;
-    QTest::newRow("typed letters are refused") << true << "a1b.2c.3.4" << "code" << "1.2.3.4" << true;
-    QTest::newRow("no code") << false << "10.0.0.5" << "" << "10.0.0.5" << false;
-    QTest::newRow("code of spaces") << false << "10.0.0.5" << "   " << "10.0.0.5" << false;
-    QTest::newRow("incomplete address") << false << "10.0.0" << "code" << "10.0.0" << false;
-    QTest::newRow("address with spaces around") << false << "  10.0.0.5 " << "code" << "  10.0.0.5 " << true;
-}
-
-void TestVerifyFlow::nextButton()
-{
-    QFETCH(bool, typed);
-    QFETCH(QString, ip);
-    QFETCH(QString, code);
-
-    const Window w;
-    auto *next = w.part<QPushButton>("nextButton");
-    // Enabled until the first edit.
-    QVERIFY(next->isEnabled());
-    if (typed) {
-        w.type("authCodeEdit", code);
-        w.type("ipEdit", ip);
-    } else {
-        // A change to each text, so that the handlers see the raw texts.
-        for (const auto &[field, text] : {std::make_pair("ipEdit", ip), std::make_pair("authCodeEdit", code)}) {
-            w.part<QLineEdit>(field)->setText(text + QStringLiteral("x"));
-            w.part<QLineEdit>(field)->setText(text);
-        }
-    }
-    QTEST(w.part<QLineEdit>("ipEdit")->text(), "shown");
-    QTEST(next->isEnabled(), "enabled");
-}
-
-void TestVerifyFlow::prefillsFromTheLastUsedServer()
-{
-    Config config;
-    const QDateTime now = QDateTime::currentDateTime();
-    config.servers.insert(QStringLiteral("tqp://10.0.0.5:9100"),
-                          {QStringLiteral("s3cret"), QStringLiteral("tqp://10.0.0.5:9100"), now});
-    config.servers.insert(QStringLiteral("tqp://10.0.0.9:9100"),
-                          {QStringLiteral("older"), QStringLiteral("tqp://10.0.0.9:9100"), now.addDays(-1)});
-    QVERIFY(config.save());
-    const Window w;
-    QCOMPARE(w.part<QLineEdit>("ipEdit")->text(), QStringLiteral("10.0.0.5"));
-    QCOMPARE(w.part<QLineEdit>("authCodeEdit")->text(), QStringLiteral("s3cret"));
-    QVERIFY(w.part<QPushButton>("nextButton")->isEnabled());
-}
-
-void TestVerifyFlow::addressNormalisation_data()
-{
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("formatted");
-    QTest::addColumn<QString>("server");
-
-    QTest::newRow("typed address") << "10.0.0.5" << "tqp://10.0.0.5:9100" << "tqp://10.0.0.5:9100";
-    QTest::newRow("typed with port") << "10.0.0.5:9200" << "tqp://10.0.0.5:9200" << "tqp://10.0.0.5:9200";
-    QTest::newRow("extra parts ignored") << "10.0.0.5:9200:7" << "tqp://10.0.0.5:9200" << "tqp://10.0.0.5:9200";
-    QTest::newRow("saved URL") << "tqp://10.0.0.5:20000" << "tqp://10.0.0.5:20000" << "tqp://10.0.0.5:20000";
-    QTest::newRow("saved URL without port") << "tqp://10.0.0.5" << "tqp://10.0.0.5:9100" << "tqp://10.0.0.5:9100";
-    QTest::newRow("URL with extras") << "tqp://user@10.0.0.5:9300/path?q=1#f"
-                                     << "tqp://user@10.0.0.5:9300/path?q=1#f" << "tqp://10.0.0.5:9300";
-    QTest::newRow("empty port") << "10.0.0.5:" << "tqp://10.0.0.5" << "tqp://10.0.0.5";
-}
-
-void TestVerifyFlow::addressNormalisation()
-{
-    QFETCH(QString, input);
-    QCOMPARE(printerport::GetCloudPrintPort(), 9100);
-    const QUrl url = formatAddress(input);
-    QTEST(url.toString(), "formatted");
-    QTEST(serverAddress(url).toString(), "server");
-}
-
-void TestVerifyFlow::versionRule_data()
-{
-    QTest::addColumn<QString>("client");
-    QTest::addColumn<QByteArray>("server");
-    QTest::addColumn<int>("result");
-
-    // This client (its version comes from the build) against the servers it must accept and refuse.
-    QTest::newRow("1.2") << "5.3.6" << QByteArray("1.2") << int(VersionCompatible);
-    QTest::newRow("1.2.9") << "5.3.6" << QByteArray("1.2.9") << int(VersionCompatible);
-    QTest::newRow("1.3") << "5.3.6" << QByteArray("1.3") << int(ClientVersionTooLow);
-    QTest::newRow("2.0") << "5.3.6" << QByteArray("2.0") << int(ClientVersionTooLow);
-    QTest::newRow("0.5") << "5.3.6" << QByteArray("0.5") << int(ClientVersionTooHigh);
-    QTest::newRow("1.1") << "5.3.6" << QByteArray("1.1") << int(VersionCompatible);
-    QTest::newRow("0.0") << "5.3.6" << QByteArray("0.0") << int(VersionCompatible);
-    // The pairing sums must not overflow for the largest numbers a server may send.
-    QTest::newRow("largest major") << "5.3.6" << QByteArray("2147483647.0") << int(ClientVersionTooLow);
-    QTest::newRow("largest minor") << "5.3.6" << QByteArray("1.2147483647") << int(ClientVersionTooLow);
-    QTest::newRow("abc") << "5.3.6" << QByteArray("abc") << int(ServerVersionInvalid);
-    QTest::newRow("x.y") << "5.3.6" << QByteArray("x.y") << int(VersionCompatible);
-    QTest::newRow("empty") << "5.3.6" << QByteArray() << int(ServerVersionInvalid);
-    QTest::newRow("same as client") << "5.3.6" << QByteArray("5.3.6") << int(ClientVersionTooLow);
-    // The rule for other clients.
-    QTest::newRow("old client") << "5.2" << QByteArray("9.9") << int(VersionCompatible);
-    QTest::newRow("server minor behind") << "6.3" << QByteArray("2.1") << int(ClientVersionTooHigh);
-    QTest::newRow("server major behind") << "7.3" << QByteArray("2.2") << int(ClientVersionTooHigh);
-    QTest::newRow("one-part client") << "7" << QByteArray("1.2") << int(ClientVersionInvalid);
-    QTest::newRow("empty beats client") << "7" << QByteArray() << int(ServerVersionInvalid);
-}
-
-void TestVerifyFlow::versionRule()
-{
-    QFETCH(QString, client);
-    QFETCH(QByteArray, server);
-    QFETCH(int, result);
-
-    QCOMPARE(isVersionMatch(client, server), result);
-    if (client == QLatin1String("5.3.6")) {
-        QCOMPARE(clientVersion(), client);
-        setServerVersion(server);
-        QCOMPARE(isVersionMatch(), result);
-    }
-}
-
-// Not the port the configurator runs with.
-void TestVerifyFlow::portFieldShowsTheFile()
-{
-    QSettings(portFile(), QSettings::IniFormat).setValue(QStringLiteral("PrinterPorts/CloudPort"), 70000);
-    const PortConfigDialog dialog;
-    QCOMPARE(dialog.findChild<toolkit::LineEdit *>(QStringLiteral("portEdit"))->text(), QStringLiteral("70000"));
-}
-
-void TestVerifyFlow::portDialog_data()
-{
-    QTest::addColumn<int>("answer"); // the button of the confirmation: 0 cancels
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("clickModify"); // else the port dialog is closed
-    QTest::addColumn<QString>("alert");
-    QTest::addColumn<int>("stored");
-
-    const QString range = QStringLiteral("Please enter a port from 1025 to 65535");
-    QTest::newRow("valid") << 1 << "20000" << true << QString() << 20000;
-    QTest::newRow("1024") << 1 << "1024" << true << range << 9100;
-    QTest::newRow("empty") << 1 << "" << true << range << 9100;
-    QTest::newRow("closed") << 1 << "30000" << false << QString() << 9100;
-    QTest::newRow("cancelled") << 0 << "30000" << true << QString() << 9100;
-    // A folder where the file should be: no account can write it.
-    QTest::newRow("port file unwritable") << 1 << "20000" << true << "The port could not be saved" << 9100;
-}
-
-// The menu's port setting: a confirmation first, then the port dialog.
-void TestVerifyFlow::portDialog()
-{
-    QFETCH(int, answer);
-    QFETCH(QString, typed);
-    QFETCH(bool, clickModify);
-    QFETCH(int, stored);
-    if (qstrcmp(QTest::currentDataTag(), "port file unwritable") == 0)
-        QVERIFY(QFile::remove(portFile()) && QDir().mkpath(portFile()));
-
-    const Window w;
-    QStringList asked;
-    QString alert;
-    QWidget *portParent = nullptr;
-    every(w.window.get(), [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (auto *confirmation = qobject_cast<toolkit::Dialog *>(modal)) {
-            asked << confirmation->messageLabel()->text() << confirmation->button(0)->text()
-                  << confirmation->button(1)->text();
-            confirmation->button(answer)->click();
-        } else if (auto *dialog = qobject_cast<PortConfigDialog *>(modal); dialog && !portParent) {
-            portParent = dialog->parentWidget();
-            auto *edit = dialog->findChild<toolkit::LineEdit *>(QStringLiteral("portEdit"));
-            edit->setText(typed);
-            if (clickModify)
-                dialog->findChild<QPushButton *>(QStringLiteral("modifyButton"))->click();
-            alert = edit->alertMessage();
-            // A saved port ends the dialog by itself; otherwise it stays open.
-            if (!clickModify || stored == 9100)
-                dialog->close();
-        }
-    });
-    w.window->showconfigTipDialog();
-    QDir(portFile()).removeRecursively();
-
-    QCOMPARE(asked, QStringList({QStringLiteral("Modify configuration to restart service to take effect, whether to continue?"),
-                                 QStringLiteral("Cancel"), QStringLiteral("Continue")}));
-    QCOMPARE(portParent, answer ? w.window.get() : nullptr);
-    QTEST(alert, "alert");
-    // The running configurator keeps its port until it starts again.
-    QCOMPARE(printerport::GetCloudPrintPort(), 9100);
-    printerport::ConfigPrinterPort();
-    QTEST(printerport::GetCloudPrintPort(), "stored");
-    QTEST(storedPort(), "stored");
-}
-
 enum class Setup { Verified, Unreachable, RejectedCode, ListingFails, NoPrinters, Version13, Version05, NoVersion,
                    VersionCallFails };
 Q_DECLARE_METATYPE(Setup)
 
-void TestVerifyFlow::resultsAndWhereTheyShow_data()
+class TestVerifyFlow : public QObject
 {
-    QTest::addColumn<Setup>("setup");
-    QTest::addColumn<int>("result");
-    QTest::addColumn<QString>("where"); // the field or "dialog"; none: the printer page opens
-    QTest::addColumn<QString>("alert");
-    QTest::addColumn<bool>("saved");
+    Q_OBJECT
 
-    const QString tooHigh = QStringLiteral("Client version is too high");
-    const int listed = Worker::Listed;
-    QTest::newRow("verified") << Setup::Verified << listed << QString() << QString() << true;
-    QTest::newRow("no server") << Setup::Unreachable << int(Worker::ConnectFailed) << "ipEdit" << kNetwork << false;
-    QTest::newRow("code rejected") << Setup::RejectedCode << int(Worker::VerifyFailed) << "authCodeEdit"
-                                   << "Invalid authorization code" << false;
-    QTest::newRow("listing fails") << Setup::ListingFails << int(Worker::ListFailed) << "ipEdit" << kNetwork << true;
-    QTest::newRow("no printers") << Setup::NoPrinters << listed << "dialog"
-                                 << "No printer available, please try to connect to other print server [OK]" << true;
-    QTest::newRow("server 1.3") << Setup::Version13 << listed << "ipEdit" << "Client version is too low" << true;
-    QTest::newRow("server 0.5") << Setup::Version05 << listed << "ipEdit" << tooHigh << true;
-    QTest::newRow("empty version") << Setup::NoVersion << listed << "ipEdit" << tooHigh << true;
-    QTest::newRow("version call fails") << Setup::VersionCallFails << listed << "ipEdit" << tooHigh << true;
-}
+    TestCertificates m_certificates;
 
-void TestVerifyFlow::resultsAndWhereTheyShow()
-{
-    QFETCH(Setup, setup);
-    QFETCH(int, result);
-    QFETCH(QString, where);
-    QFETCH(QString, alert);
-    QFETCH(bool, saved);
-
-    const auto server = startServer(m_certificates, [setup](ReferenceServer &s) {
-        const QJsonObject exception{{QStringLiteral("mode"), QStringLiteral("exception")}, {QStringLiteral("code"), 5}};
-        if (setup == Setup::ListingFails)
-            s.setFault(QStringLiteral("ListPrinter"), exception);
-        if (setup == Setup::VersionCallFails)
-            s.setFault(QStringLiteral("GetServerVersion"), exception);
-        const QMap<Setup, QString> versions{
-            {Setup::Version13, QStringLiteral("1.3")}, {Setup::Version05, QStringLiteral("0.5")}, {Setup::NoVersion, {}}};
-        if (versions.contains(setup))
-            s.setVersion(versions.value(setup));
-    }, setup != Setup::NoPrinters);
-    QVERIFY(server);
-    if (setup == Setup::Unreachable)
-        server->stop();
-
-    Window w;
-    QString dialog; // what a message box said, and its buttons
-    every(w.window.get(), [&] {
-        if (auto *box = qobject_cast<toolkit::Dialog *>(QApplication::activeModalWidget())) {
-            for (const QLabel *label : box->findChildren<QLabel *>())
-                dialog += label->text();
-            for (int i = 0; i < box->buttonCount(); ++i)
-                dialog += QStringLiteral(" [%1]").arg(box->button(i)->text());
-            box->button(0)->click();
-        }
-    });
-    const QDateTime before = QDateTime::currentDateTime();
-    w.verify(setup == Setup::RejectedCode ? QStringLiteral("bad") : kCode);
-    // Verifying: the spinner turns in place of "Next".
-    auto *next = w.part<QPushButton>("nextButton");
-    auto *spinner = w.part<toolkit::Spinner>("spinner");
-    QVERIFY(next->isHidden() && spinner->isVisible() && spinner->isPlaying());
-    QTRY_COMPARE_WITH_TIMEOUT(w.results, QList<int>{result}, verifyTimeoutMs);
-    // Idle again, also behind the printer page.
-    QVERIFY(!next->isHidden() && spinner->isHidden() && !spinner->isPlaying());
-
-    for (const char *field : {"ipEdit", "authCodeEdit"})
-        QCOMPARE(w.part<toolkit::LineEdit>(field)->alertMessage(), where == QLatin1String(field) ? alert : QString());
-    QCOMPARE(dialog, where == QLatin1String("dialog") ? alert : QString());
-    QCOMPARE(w.page(), where.isEmpty() ? 1 : 0);
-    QCOMPARE(w.list() != nullptr, where.isEmpty());
-
-    const QString key = QStringLiteral("tqp://127.0.0.1:%1").arg(server->port());
-    const Config config;
-    QCOMPARE(config.servers.size(), saved ? 1 : 0);
-    QCOMPARE(config.servers.value(key).Address, saved ? key : QString());
-    QCOMPARE(config.servers.value(key).Authcode, saved ? kCode : QString());
-    QVERIFY(!saved || config.servers.value(key).LastUsed >= before.addSecs(-1));
-    // Failed runs drop the session; a refused version keeps it.
-    QCOMPARE(w.window->worker()->client() != nullptr, result == Worker::Listed);
-    if (!where.isEmpty())
-        return;
-
-    const std::vector<Printer> printers = w.window->worker()->printers();
-    QCOMPARE(printers.size(), size_t(5));
-    QCOMPARE(QString::fromStdString(printers.at(0).ID), kLaser);
-    QCOMPARE(printers.at(2).cJobs, 2);
-    // The session stays until the page is left.
-    QVERIFY(w.window->worker()->auth());
-    w.window->showBackWindows();
-    QVERIFY(!w.window->worker()->client() && !w.window->worker()->auth());
-    QCOMPARE(w.page(), 0);
-    QVERIFY(next->isVisible());
-}
-
-void TestVerifyFlow::alertsLastThreeSecondsOrUntilTheNextEdit()
-{
-    const auto server = startServer(m_certificates);
-    QVERIFY(server);
-    // Declared before the window, which may still report while it goes.
-    QElapsedTimer clock;
-    clock.start();
-    QList<qint64> shownAt;
-    QList<qint64> hiddenAt;
-    Window w;
-    auto *ip = w.part<toolkit::LineEdit>("ipEdit");
-    auto *code = w.part<toolkit::LineEdit>("authCodeEdit");
-    connect(code, &toolkit::LineEdit::alertChanged, code,
-            [&](bool alert) { (alert ? shownAt : hiddenAt) << clock.elapsed(); });
-    w.verify(QStringLiteral("bad"));
-    QTRY_COMPARE_WITH_TIMEOUT(w.results.size(), 1, verifyTimeoutMs);
-    QVERIFY(code->isAlert());
-    QTRY_COMPARE_WITH_TIMEOUT(hiddenAt.size(), 1, 6000);
-    QCOMPARE(shownAt.size(), 1);
-    // Coarse timers may fire up to 5 % early.
-    const qint64 shownFor = hiddenAt.at(0) - shownAt.at(0);
-    QVERIFY2(shownFor >= 2850 && shownFor < 4000, qPrintable(QString::number(shownFor)));
-
-    // An edit of either field hides it at once.
-    w.verify(QStringLiteral("bad"));
-    QTRY_COMPARE_WITH_TIMEOUT(w.results.size(), 2, verifyTimeoutMs);
-    QVERIFY(code->isAlert());
-    QTest::keyClick(ip, Qt::Key_Backspace);
-    QVERIFY(!code->isAlert());
-
-    // So does the next press of "Next".
-    ip->setText(QStringLiteral("127.0.0.1"));
-    w.window->finishVerfiy(Worker::ConnectFailed);
-    QVERIFY(ip->isAlert());
-    QTest::mouseClick(w.part<QPushButton>("nextButton"), Qt::LeftButton);
-    QVERIFY(!ip->isAlert());
-    QTRY_COMPARE_WITH_TIMEOUT(w.results.size(), 3, verifyTimeoutMs);
-}
-
-void TestVerifyFlow::keptSessionIsNotReusedForAnotherServer()
-{
-    const QString secondCode = QStringLiteral("second-code");
-    const auto first = startServer(m_certificates);
-    const auto second = startServer(m_certificates, [&](ReferenceServer &s) { s.setCodes({secondCode}); });
-    QVERIFY(first && second);
-
-    Worker worker;
-    QSignalSpy finished(&worker, &Worker::listPrinterFinish);
-    for (const ReferenceServer *server : {first.get(), second.get()}) {
-        worker.doListPrinterFor(server->url(), server == first.get() ? kCode : secondCode);
-        QCOMPARE(finished.takeFirst().at(0).toInt(), int(Worker::Listed));
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_certificates.ok(), qPrintable(m_certificates.errorString()));
+        initViewTests(m_certificates);
     }
-    const Config config;
-    QCOMPARE(config.servers.value(first->url()).Authcode, kCode);
-    QCOMPARE(config.servers.value(second->url()).Authcode, secondCode);
-}
 
-// The server dies with the listing call in flight: a plain failure, and the
-// same page lists the next server.
-void TestVerifyFlow::serverKilledDuringTheListing()
-{
-    const auto dying = startServer(m_certificates, [](ReferenceServer &s) {
-        s.generatePrinters(2000);
-        s.setFault(QStringLiteral("ListPrinter"), {{QStringLiteral("mode"), QStringLiteral("stall")}});
-    });
-    QVERIFY(dying);
-    Window w;
-    w.verify();
-    // The server is recorded right before the listing call.
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Config::filePath()), verifyTimeoutMs);
-    QTest::qWait(300);
-    QVERIFY(w.results.isEmpty());
-    const quint16 port = dying->port();
-    dying->stop();
-    QTRY_COMPARE_WITH_TIMEOUT(w.results, QList<int>{int(Worker::ListFailed)}, verifyTimeoutMs);
-    QCOMPARE(w.part<toolkit::LineEdit>("ipEdit")->alertMessage(), kNetwork);
+    void init()
+    {
+        QFile::remove(Config::filePath());
+        QFile::remove(portFile());
+        printerport::ConfigPrinterPort();
+    }
 
-    const auto back = startServer(m_certificates, [port](ReferenceServer &s) { s.setPort(port); });
-    QVERIFY(back);
-    w.verify();
-    QTRY_COMPARE_WITH_TIMEOUT(w.results, (QList<int>{int(Worker::ListFailed), int(Worker::Listed)}), verifyTimeoutMs);
-    QCOMPARE(w.page(), 1);
-}
+    void validators_data()
+    {
+        QTest::addColumn<bool>("ip"); // else the auth code
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("state");
+
+        const struct
+        {
+            bool ip;
+            int state;
+            const char *texts;
+        } groups[] = {
+            {true, QValidator::Acceptable, "1.0.0.0|255.255.255.255"},
+            {true, QValidator::Intermediate, "1.2.3|10.0.0."},
+            {true, QValidator::Invalid, "0.1.2.3|1.2.3.256|1.02.3.4|1.2.3.4.5|10.0.0.5:9100| 10.0.0.5"},
+            // Anything but a space and the CJK ideographs, each block's edges tried.
+            {false, QValidator::Acceptable, "a-b_c!@#$%|a\tb|\u4dff|\u9fa6|\ufa2e"},
+            {false, QValidator::Invalid, "a b|x\u4e00|\u9fa5|\uf900|\ufa2d"},
+        };
+        for (const auto &group : groups) {
+            for (const QString &text : QString::fromUtf8(group.texts).split(QLatin1Char('|')))
+                QTest::addRow("%s %s", group.ip ? "ip" : "code", qPrintable(text)) << group.ip << text << group.state;
+        }
+    }
+
+    void validators()
+    {
+        QFETCH(bool, ip);
+        QFETCH(QString, text);
+        QFETCH(int, state);
+        std::unique_ptr<QValidator> validator(ip ? createIpValidator(nullptr) : createAuthcodeValidator(nullptr));
+        int pos = 0;
+        QCOMPARE(int(validator->validate(text, pos)), state);
+        if (ip)
+            QCOMPARE(isIpv4Address(text), state == QValidator::Acceptable);
+    }
+
+    void nextButton_data()
+    {
+        QTest::addColumn<bool>("typed"); // through the validators, else set as raw text
+        QTest::addColumn<QString>("ip");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("enabled");
+
+        QTest::newRow("typed, valid") << true << "10.0.0.5" << "code" << "10.0.0.5" << true;
+        QTest::newRow("typed 0.1.2.3 loses its zero") << true << "0.1.2.3" << "code" << "1.2.3" << false;
+        QTest::newRow("typed 256 stops at 25") << true << "256.1.1.1" << "code" << "25.1.1.1" << true;
+        QTest::newRow("typed letters are refused") << true << "a1b.2c.3.4" << "code" << "1.2.3.4" << true;
+        QTest::newRow("no code") << false << "10.0.0.5" << "" << "10.0.0.5" << false;
+        QTest::newRow("code of spaces") << false << "10.0.0.5" << "   " << "10.0.0.5" << false;
+        QTest::newRow("incomplete address") << false << "10.0.0" << "code" << "10.0.0" << false;
+        QTest::newRow("address with spaces around") << false << "  10.0.0.5 " << "code" << "  10.0.0.5 " << true;
+    }
+
+    void nextButton()
+    {
+        QFETCH(bool, typed);
+        QFETCH(QString, ip);
+        QFETCH(QString, code);
+
+        const Window w;
+        auto *next = w.part<QPushButton>("nextButton");
+        // Enabled until the first edit.
+        QVERIFY(next->isEnabled());
+        if (typed) {
+            w.type("authCodeEdit", code);
+            w.type("ipEdit", ip);
+        } else {
+            // A change to each text, so that the handlers see the raw texts.
+            for (const auto &[field, text] : {std::make_pair("ipEdit", ip), std::make_pair("authCodeEdit", code)}) {
+                w.part<QLineEdit>(field)->setText(text + QStringLiteral("x"));
+                w.part<QLineEdit>(field)->setText(text);
+            }
+        }
+        QTEST(w.part<QLineEdit>("ipEdit")->text(), "shown");
+        QTEST(next->isEnabled(), "enabled");
+    }
+
+    void prefillsFromTheLastUsedServer()
+    {
+        Config config;
+        const QDateTime now = QDateTime::currentDateTime();
+        config.servers.insert(QStringLiteral("tqp://10.0.0.5:9100"),
+                              {QStringLiteral("s3cret"), QStringLiteral("tqp://10.0.0.5:9100"), now});
+        config.servers.insert(QStringLiteral("tqp://10.0.0.9:9100"),
+                              {QStringLiteral("older"), QStringLiteral("tqp://10.0.0.9:9100"), now.addDays(-1)});
+        QVERIFY(config.save());
+        const Window w;
+        QCOMPARE(w.part<QLineEdit>("ipEdit")->text(), QStringLiteral("10.0.0.5"));
+        QCOMPARE(w.part<QLineEdit>("authCodeEdit")->text(), QStringLiteral("s3cret"));
+        QVERIFY(w.part<QPushButton>("nextButton")->isEnabled());
+    }
+
+    void addressNormalisation_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("formatted");
+        QTest::addColumn<QString>("server");
+
+        QTest::newRow("typed address") << "10.0.0.5" << "tqp://10.0.0.5:9100" << "tqp://10.0.0.5:9100";
+        QTest::newRow("typed with port") << "10.0.0.5:9200" << "tqp://10.0.0.5:9200" << "tqp://10.0.0.5:9200";
+        QTest::newRow("extra parts ignored") << "10.0.0.5:9200:7" << "tqp://10.0.0.5:9200" << "tqp://10.0.0.5:9200";
+        QTest::newRow("saved URL") << "tqp://10.0.0.5:20000" << "tqp://10.0.0.5:20000" << "tqp://10.0.0.5:20000";
+        QTest::newRow("saved URL without port") << "tqp://10.0.0.5" << "tqp://10.0.0.5:9100" << "tqp://10.0.0.5:9100";
+        QTest::newRow("URL with extras") << "tqp://user@10.0.0.5:9300/path?q=1#f"
+                                         << "tqp://user@10.0.0.5:9300/path?q=1#f" << "tqp://10.0.0.5:9300";
+        QTest::newRow("empty port") << "10.0.0.5:" << "tqp://10.0.0.5" << "tqp://10.0.0.5";
+    }
+
+    void addressNormalisation()
+    {
+        QFETCH(QString, input);
+        QCOMPARE(printerport::GetCloudPrintPort(), 9100);
+        const QUrl url = formatAddress(input);
+        QTEST(url.toString(), "formatted");
+        QTEST(serverAddress(url).toString(), "server");
+    }
+
+    void versionRule_data()
+    {
+        QTest::addColumn<QString>("client");
+        QTest::addColumn<QByteArray>("server");
+        QTest::addColumn<int>("result");
+
+        // A client of this one's version against the servers it must accept and refuse.
+        QTest::newRow("1.2") << "5.3.6" << QByteArray("1.2") << int(VersionCompatible);
+        QTest::newRow("1.2.9") << "5.3.6" << QByteArray("1.2.9") << int(VersionCompatible);
+        QTest::newRow("2.0") << "5.3.6" << QByteArray("2.0") << int(ClientVersionTooLow);
+        QTest::newRow("1.1") << "5.3.6" << QByteArray("1.1") << int(VersionCompatible);
+        QTest::newRow("0.0") << "5.3.6" << QByteArray("0.0") << int(VersionCompatible);
+        // The pairing sums must not overflow for the largest numbers a server may send.
+        QTest::newRow("largest major") << "5.3.6" << QByteArray("2147483647.0") << int(ClientVersionTooLow);
+        QTest::newRow("largest minor") << "5.3.6" << QByteArray("1.2147483647") << int(ClientVersionTooLow);
+        QTest::newRow("abc") << "5.3.6" << QByteArray("abc") << int(ServerVersionInvalid);
+        QTest::newRow("x.y") << "5.3.6" << QByteArray("x.y") << int(VersionCompatible);
+        QTest::newRow("same as client") << "5.3.6" << QByteArray("5.3.6") << int(ClientVersionTooLow);
+        // The rule for other clients.
+        QTest::newRow("old client") << "5.2" << QByteArray("9.9") << int(VersionCompatible);
+        QTest::newRow("server minor behind") << "6.3" << QByteArray("2.1") << int(ClientVersionTooHigh);
+        QTest::newRow("server major behind") << "7.3" << QByteArray("2.2") << int(ClientVersionTooHigh);
+        QTest::newRow("one-part client") << "7" << QByteArray("1.2") << int(ClientVersionInvalid);
+        QTest::newRow("empty beats client") << "7" << QByteArray() << int(ServerVersionInvalid);
+    }
+
+    void versionRule()
+    {
+        QFETCH(QString, client);
+        QFETCH(QByteArray, server);
+        QTEST(isVersionMatch(client, server), "result");
+    }
+
+    // Not the port the configurator runs with.
+    void portFieldShowsTheFile()
+    {
+        QSettings(portFile(), QSettings::IniFormat).setValue(QStringLiteral("PrinterPorts/CloudPort"), 70000);
+        const PortConfigDialog dialog;
+        QCOMPARE(dialog.findChild<toolkit::LineEdit *>(QStringLiteral("portEdit"))->text(), QStringLiteral("70000"));
+    }
+
+    void portDialog_data()
+    {
+        QTest::addColumn<int>("answer"); // the button of the confirmation: 0 cancels
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("clickModify"); // else the port dialog is closed
+        QTest::addColumn<QString>("alert");
+        QTest::addColumn<int>("stored");
+
+        const QString range = QStringLiteral("Please enter a port from 1025 to 65535");
+        QTest::newRow("valid") << 1 << "20000" << true << QString() << 20000;
+        QTest::newRow("1024") << 1 << "1024" << true << range << 9100;
+        QTest::newRow("empty") << 1 << "" << true << range << 9100;
+        QTest::newRow("closed") << 1 << "30000" << false << QString() << 9100;
+        QTest::newRow("cancelled") << 0 << "30000" << true << QString() << 9100;
+        // A folder where the file should be: no account can write it.
+        QTest::newRow("port file unwritable") << 1 << "20000" << true << "The port could not be saved" << 9100;
+    }
+
+    // The menu's port setting: a confirmation first, then the port dialog.
+    void portDialog()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, typed);
+        QFETCH(bool, clickModify);
+        QFETCH(int, stored);
+        if (qstrcmp(QTest::currentDataTag(), "port file unwritable") == 0)
+            QVERIFY(QFile::remove(portFile()) && QDir().mkpath(portFile()));
+
+        const Window w;
+        QStringList asked;
+        QString alert;
+        QWidget *portParent = nullptr;
+        every(w.window.get(), [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (auto *confirmation = qobject_cast<toolkit::Dialog *>(modal)) {
+                asked << confirmation->messageLabel()->text() << confirmation->button(0)->text()
+                      << confirmation->button(1)->text();
+                confirmation->button(answer)->click();
+            } else if (auto *dialog = qobject_cast<PortConfigDialog *>(modal); dialog && !portParent) {
+                portParent = dialog->parentWidget();
+                auto *edit = dialog->findChild<toolkit::LineEdit *>(QStringLiteral("portEdit"));
+                edit->setText(typed);
+                if (clickModify)
+                    dialog->findChild<QPushButton *>(QStringLiteral("modifyButton"))->click();
+                alert = edit->alertMessage();
+                // A saved port ends the dialog by itself; otherwise it stays open.
+                if (!clickModify || stored == 9100)
+                    dialog->close();
+            }
+        });
+        w.window->showconfigTipDialog();
+        QDir(portFile()).removeRecursively();
+
+        QCOMPARE(asked, QStringList({QStringLiteral("Modify configuration to restart service to take effect, whether to continue?"),
+                                     QStringLiteral("Cancel"), QStringLiteral("Continue")}));
+        QCOMPARE(portParent, answer ? w.window.get() : nullptr);
+        QTEST(alert, "alert");
+        // The running configurator keeps its port until it starts again.
+        QCOMPARE(printerport::GetCloudPrintPort(), 9100);
+        printerport::ConfigPrinterPort();
+        QTEST(printerport::GetCloudPrintPort(), "stored");
+        QTEST(storedPort(), "stored");
+    }
+
+
+    void resultsAndWhereTheyShow_data()
+    {
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("where"); // the field or "dialog"; none: the printer page opens
+        QTest::addColumn<QString>("alert");
+        QTest::addColumn<bool>("saved");
+
+        const QString tooHigh = QStringLiteral("Client version is too high");
+        const int listed = Worker::Listed;
+        QTest::newRow("verified") << Setup::Verified << listed << QString() << QString() << true;
+        QTest::newRow("no server") << Setup::Unreachable << int(Worker::ConnectFailed) << "ipEdit" << kNetwork << false;
+        QTest::newRow("code rejected") << Setup::RejectedCode << int(Worker::VerifyFailed) << "authCodeEdit"
+                                       << "Invalid authorization code" << false;
+        QTest::newRow("listing fails") << Setup::ListingFails << int(Worker::ListFailed) << "ipEdit" << kNetwork << true;
+        QTest::newRow("no printers") << Setup::NoPrinters << listed << "dialog"
+                                     << "No printer available, please try to connect to other print server [OK]" << true;
+        QTest::newRow("server 1.3") << Setup::Version13 << listed << "ipEdit" << "Client version is too low" << true;
+        QTest::newRow("server 0.5") << Setup::Version05 << listed << "ipEdit" << tooHigh << true;
+        QTest::newRow("empty version") << Setup::NoVersion << listed << "ipEdit" << tooHigh << true;
+        QTest::newRow("version call fails") << Setup::VersionCallFails << listed << "ipEdit" << tooHigh << true;
+    }
+
+    void resultsAndWhereTheyShow()
+    {
+        QFETCH(Setup, setup);
+        QFETCH(int, result);
+        QFETCH(QString, where);
+        QFETCH(QString, alert);
+        QFETCH(bool, saved);
+
+        const auto server = startServer(m_certificates, [setup](ReferenceServer &s) {
+            const QJsonObject exception{{QStringLiteral("mode"), QStringLiteral("exception")}, {QStringLiteral("code"), 5}};
+            if (setup == Setup::ListingFails)
+                s.setFault(QStringLiteral("ListPrinter"), exception);
+            if (setup == Setup::VersionCallFails)
+                s.setFault(QStringLiteral("GetServerVersion"), exception);
+            const QMap<Setup, QString> versions{
+                {Setup::Version13, QStringLiteral("1.3")}, {Setup::Version05, QStringLiteral("0.5")}, {Setup::NoVersion, {}}};
+            if (versions.contains(setup))
+                s.setVersion(versions.value(setup));
+        }, setup != Setup::NoPrinters);
+        QVERIFY(server);
+        if (setup == Setup::Unreachable)
+            server->stop();
+
+        Window w;
+        QString dialog; // what a message box said, and its buttons
+        every(w.window.get(), [&] {
+            if (auto *box = qobject_cast<toolkit::Dialog *>(QApplication::activeModalWidget())) {
+                for (const QLabel *label : box->findChildren<QLabel *>())
+                    dialog += label->text();
+                for (int i = 0; i < box->buttonCount(); ++i)
+                    dialog += QStringLiteral(" [%1]").arg(box->button(i)->text());
+                box->button(0)->click();
+            }
+        });
+        const QDateTime before = QDateTime::currentDateTime();
+        w.verify(setup == Setup::RejectedCode ? QStringLiteral("bad") : kCode);
+        // Verifying: the spinner turns in place of "Next".
+        auto *next = w.part<QPushButton>("nextButton");
+        auto *spinner = w.part<toolkit::Spinner>("spinner");
+        QVERIFY(next->isHidden() && spinner->isVisible() && spinner->isPlaying());
+        QTRY_COMPARE_WITH_TIMEOUT(w.results, QList<int>{result}, verifyTimeoutMs);
+        // Idle again, also behind the printer page.
+        QVERIFY(!next->isHidden() && spinner->isHidden() && !spinner->isPlaying());
+
+        for (const char *field : {"ipEdit", "authCodeEdit"})
+            QCOMPARE(w.part<toolkit::LineEdit>(field)->alertMessage(), where == QLatin1String(field) ? alert : QString());
+        QCOMPARE(dialog, where == QLatin1String("dialog") ? alert : QString());
+        QCOMPARE(w.page(), where.isEmpty() ? 1 : 0);
+        QCOMPARE(w.list() != nullptr, where.isEmpty());
+
+        const QString key = QStringLiteral("tqp://127.0.0.1:%1").arg(server->port());
+        const Config config;
+        QCOMPARE(config.servers.size(), saved ? 1 : 0);
+        QCOMPARE(config.servers.value(key).Address, saved ? key : QString());
+        QCOMPARE(config.servers.value(key).Authcode, saved ? kCode : QString());
+        QVERIFY(!saved || config.servers.value(key).LastUsed >= before.addSecs(-1));
+        // Failed runs drop the session; a refused version keeps it.
+        QCOMPARE(w.window->worker()->client() != nullptr, result == Worker::Listed);
+    }
+
+    void alertsLastThreeSecondsOrUntilTheNextEdit()
+    {
+        const auto server = startServer(m_certificates);
+        QVERIFY(server);
+        // Declared before the window, which may still report while it goes.
+        QElapsedTimer clock;
+        clock.start();
+        QList<qint64> shownAt;
+        QList<qint64> hiddenAt;
+        Window w;
+        auto *ip = w.part<toolkit::LineEdit>("ipEdit");
+        auto *code = w.part<toolkit::LineEdit>("authCodeEdit");
+        connect(code, &toolkit::LineEdit::alertChanged, code,
+                [&](bool alert) { (alert ? shownAt : hiddenAt) << clock.elapsed(); });
+        w.verify(QStringLiteral("bad"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.results.size(), 1, verifyTimeoutMs);
+        QVERIFY(code->isAlert());
+        QTRY_COMPARE_WITH_TIMEOUT(hiddenAt.size(), 1, 6000);
+        QCOMPARE(shownAt.size(), 1);
+        // Coarse timers may fire up to 5 % early.
+        const qint64 shownFor = hiddenAt.at(0) - shownAt.at(0);
+        QVERIFY2(shownFor >= 2850 && shownFor < 4000, qPrintable(QString::number(shownFor)));
+
+        // An edit of either field hides it at once.
+        w.verify(QStringLiteral("bad"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.results.size(), 2, verifyTimeoutMs);
+        QVERIFY(code->isAlert());
+        QTest::keyClick(ip, Qt::Key_Backspace);
+        QVERIFY(!code->isAlert());
+
+        // So does the next press of "Next".
+        ip->setText(QStringLiteral("127.0.0.1"));
+        w.window->finishVerfiy(Worker::ConnectFailed);
+        QVERIFY(ip->isAlert());
+        QTest::mouseClick(w.part<QPushButton>("nextButton"), Qt::LeftButton);
+        QVERIFY(!ip->isAlert());
+        QTRY_COMPARE_WITH_TIMEOUT(w.results.size(), 3, verifyTimeoutMs);
+    }
+
+    void keptSessionIsNotReusedForAnotherServer()
+    {
+        const QString secondCode = QStringLiteral("second-code");
+        const auto first = startServer(m_certificates);
+        const auto second = startServer(m_certificates, [&](ReferenceServer &s) { s.setCodes({secondCode}); });
+        QVERIFY(first && second);
+
+        Worker worker;
+        QSignalSpy finished(&worker, &Worker::listPrinterFinish);
+        for (const ReferenceServer *server : {first.get(), second.get()}) {
+            worker.doListPrinterFor(server->url(), server == first.get() ? kCode : secondCode);
+            QCOMPARE(finished.takeFirst().at(0).toInt(), int(Worker::Listed));
+        }
+        const Config config;
+        QCOMPARE(config.servers.value(first->url()).Authcode, kCode);
+        QCOMPARE(config.servers.value(second->url()).Authcode, secondCode);
+    }
+
+    // The server dies with the listing call in flight: a plain failure, and the
+    // same page lists the next server.
+    void serverKilledDuringTheListing()
+    {
+        const auto dying = startServer(m_certificates, [](ReferenceServer &s) {
+            s.generatePrinters(2000);
+            s.setFault(QStringLiteral("ListPrinter"), {{QStringLiteral("mode"), QStringLiteral("stall")}});
+        });
+        QVERIFY(dying);
+        Window w;
+        w.verify();
+        // The server is recorded right before the listing call.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Config::filePath()), verifyTimeoutMs);
+        QTest::qWait(300);
+        QVERIFY(w.results.isEmpty());
+        const quint16 port = dying->port();
+        dying->stop();
+        QTRY_COMPARE_WITH_TIMEOUT(w.results, QList<int>{int(Worker::ListFailed)}, verifyTimeoutMs);
+        QCOMPARE(w.part<toolkit::LineEdit>("ipEdit")->alertMessage(), kNetwork);
+
+        const auto back = startServer(m_certificates, [port](ReferenceServer &s) { s.setPort(port); });
+        QVERIFY(back);
+        w.verify();
+        QTRY_COMPARE_WITH_TIMEOUT(w.results, (QList<int>{int(Worker::ListFailed), int(Worker::Listed)}), verifyTimeoutMs);
+        QCOMPARE(w.page(), 1);
+    }
+};
 
 QTEST_MAIN(TestVerifyFlow)
 #include "tst_verifyflow.moc"
