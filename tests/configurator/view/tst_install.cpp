@@ -2,32 +2,15 @@
 // between installed and not, the printer manager, rebuilding and search;
 // and the add button against the reference cloud print server and a private
 // cupsd: installations running side by side, and every way one can fail.
-#include "printerlist.h"
-#include "printerwidget.h"
-
-#include "cloudprintclient.h"
-#include "config.h"
 #include "cupsclient.h"
 #include "cupstooldir.h"
 #include "logcapture.h"
 #include "spinner.h"
 #include "viewtestsupport.h"
 
-#include <QAbstractButton>
 #include <QTcpServer>
-#include <QtTest>
-
-using cloudprinttest::ReferenceServer;
-using cloudprinttest::TestCertificates;
 
 namespace {
-
-QString driverText(const QString &model)
-{
-    return QStringLiteral("#include <media.defs>\nManufacturer \"Quorvia\"\nVersion 1.0\n*MediaSize A4\n"
-                          "{\n  ModelName \"%1\"\n  PCFileName \"TQP.ppd\"\n}\n")
-        .arg(model);
-}
 
 // Makes `address` the last used server with `code`, as a verification would.
 void useServer(const QString &address, const QString &code)
@@ -48,28 +31,15 @@ class InstallTest : public QObject
     ReferenceServer m_server{m_certificates};
     ReferenceServer m_throwingServer{m_certificates};
 
-    Printer serverPrinter(const QString &id)
-    {
-        cloudprint::Auth auth;
-        auth.Authcode = kCode.toStdString();
-        for (const Printer &printer : CloudPrintRPCClient(m_server.url()).ListPrinter(auth)) {
-            if (printer.ID == id.toStdString())
-                return printer;
-        }
-        return Printer();
-    }
-
 private slots:
     void cleanup() { cupstooldir::setDirForTesting(QStringLiteral("/usr/sbin")); }
 
     void initTestCase()
     {
-        QVERIFY2(m_certificates.ok(), qPrintable(m_certificates.errorString()));
-        initViewTests(m_certificates);
+        QVERIFY2(initViewTests(m_certificates), qPrintable(m_certificates.errorString()));
 
         m_server.setCodes({kCode});
-        m_server.addPrinter(ReferenceServer::printer(QStringLiteral("192.168.1.20\\HP LaserJet"), 0, 0,
-                                                     driverText(QStringLiteral("Quorvia Laser"))));
+        m_server.addPrinter(ReferenceServer::printer(kLaser, 0, 0, driverText(QStringLiteral("Quorvia Laser"))));
         m_server.addPrinter(ReferenceServer::printer(QStringLiteral("Office printer"), 0, 0,
                                                      driverText(QStringLiteral("Quorvia Office"))));
         m_server.addPrinter(ReferenceServer::printer(QStringLiteral("No driver")));
@@ -83,8 +53,8 @@ private slots:
     void installsTwoRowsAtOnce()
     {
         useServer(m_server.url(), kCode);
-        Printer laser = serverPrinter(QStringLiteral("192.168.1.20\\HP LaserJet"));
-        Printer office = serverPrinter(QStringLiteral("Office printer"));
+        Printer laser = makePrinter(kLaser);
+        Printer office = makePrinter(QStringLiteral("Office printer"));
         // Built as installed, then its queue went away: its first click has to
         // create the row's worker.
         PrinterWidget first(laser, true);
@@ -100,10 +70,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(RowProbe{first}.isAdded() && RowProbe{second}.isAdded(), 30000);
         QVERIFY(RowProbe{first}.button()->isVisible() && !RowProbe{first}.spinner()->isVisible());
         // Each queue got the PPD compiled from its own driver description.
-        const QString port = QString::number(m_server.port());
-        QVERIFY(queuePpd(QStringLiteral("HP-LaserJet@127.0.0.1:") + port).contains("\"Quorvia Laser\""));
-        QVERIFY(queuePpd(QStringLiteral("Office-printer@127.0.0.1:") + port).contains("\"Quorvia Office\""));
-        QVERIFY(queueState(QStringLiteral("Office-printer@127.0.0.1:") + port).accepting);
+        QVERIFY(queuePpd(QStringLiteral("HP-LaserJet@10.0.0.5:9100")).contains("\"Quorvia Laser\""));
+        QVERIFY(queuePpd(QStringLiteral("Office-printer@10.0.0.5:9100")).contains("\"Quorvia Office\""));
+        QVERIFY(queueState(QStringLiteral("Office-printer@10.0.0.5:9100")).accepting);
 
         // The temporary driver descriptions and PPDs are gone once the queues exist.
         const QString written = QStringLiteral("create temp ppd driver file: ");
@@ -126,10 +95,9 @@ private slots:
         QTest::addColumn<QString>("printer");
         QTest::addColumn<QString>("log");
 
-        const QString laser = QStringLiteral("192.168.1.20\\HP LaserJet");
-        QTest::newRow("server unreachable") << "closed" << kCode << laser << "invalid server address";
-        QTest::newRow("code refused") << "main" << "wrong-code" << laser << "invalid authcode";
-        QTest::newRow("driver request throws") << "throwing" << kCode << laser << "get ppd driver failed";
+        QTest::newRow("server unreachable") << "closed" << kCode << kLaser << "invalid server address";
+        QTest::newRow("code refused") << "main" << "wrong-code" << kLaser << "invalid authcode";
+        QTest::newRow("driver request throws") << "throwing" << kCode << kLaser << "get ppd driver failed";
         QTest::newRow("driver empty") << "main" << kCode << "No driver" << "get ppd driver begin";
         QTest::newRow("ppdc fails") << "main" << kCode << "Broken driver" << "generate ppd failed";
         QTest::newRow("lpadmin fails") << "main" << kCode << "Office printer" << "get ppd driver begin";
@@ -154,7 +122,7 @@ private slots:
             QVERIFY(tools.add(QStringLiteral("lpadmin"), QStringLiteral("exit 1")));
             cupstooldir::setDirForTesting(tools.path());
         }
-        Printer record = serverPrinter(printer);
+        Printer record = makePrinter(printer);
         const int queues = CUPSClient::listPrinterName().size();
 
         const LogCapture capture("quorvia.configurator");

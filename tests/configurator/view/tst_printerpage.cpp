@@ -1,21 +1,9 @@
 // The printer page through the real window, against the reference cloud
 // print server and a private cupsd: rows, search, polls, installation,
 // queues added and removed from outside, a second verification and "back".
-#include "config.h"
-#include "printerlist.h"
-#include "printerwidget.h"
-#include "verifyworker.h"
 #include "viewtestsupport.h"
 
-#include <QAbstractButton>
-#include <QLabel>
 #include <QPointer>
-#include <QPushButton>
-#include <QStackedWidget>
-#include <QtTest>
-
-using cloudprinttest::ReferenceServer;
-using cloudprinttest::TestCertificates;
 
 namespace {
 
@@ -47,8 +35,7 @@ class PrinterPageTest : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY2(m_certificates.ok(), qPrintable(m_certificates.errorString()));
-        initViewTests(m_certificates);
+        QVERIFY2(initViewTests(m_certificates), qPrintable(m_certificates.errorString()));
     }
 
     void init() { QFile::remove(Config::filePath()); }

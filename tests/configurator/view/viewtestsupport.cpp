@@ -1,19 +1,9 @@
 #include "viewtestsupport.h"
 
 #include "cloudprintclient.h"
-#include "printerlist.h"
-#include "printerport.h"
-#include "printerwidget.h"
-#include "verifyworker.h"
 
-#include <QAbstractButton>
 #include <QFile>
 #include <QImage>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QStackedWidget>
-#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -26,21 +16,20 @@ QImage labelImage(const QWidget &row, const char *name)
 
 } // namespace
 
-using cloudprinttest::ReferenceServer;
+QString driverText(const QString &model)
+{
+    return QStringLiteral("#include <media.defs>\nManufacturer \"Quorvia\"\nVersion 1.0\n*MediaSize A4\n"
+                          "{\n  ModelName \"%1\"\n  PCFileName \"TQP.ppd\"\n}\n")
+        .arg(model);
+}
 
-const QString kCode = QStringLiteral("page-code");
-const QString kLaser = QStringLiteral("192.168.1.20\\HP LaserJet");
-const QString kCanon = QStringLiteral("192.168.1.21\\Canon iR");
-const QString kOffice = QStringLiteral("Office hp color");
-const QString kLabel = QStringLiteral("Label printer");
-const QString kSeven = QStringLiteral("Printer 7");
-
-void initViewTests(const cloudprinttest::TestCertificates &certificates)
+bool initViewTests(const TestCertificates &certificates)
 {
     Q_INIT_RESOURCE(confighelper);
     Q_INIT_RESOURCE(theme_icons);
     CloudPrintRPCClient::setTrustedCaFileForTesting(certificates.caFile());
     ConfiguratorWindow::setAgentPathForTesting(QString());
+    return certificates.ok();
 }
 
 void every(QObject *context, const std::function<void()> &step)
@@ -72,12 +61,6 @@ QStringList visibleNames(const PrinterList &list)
     return names;
 }
 
-QString RowProbe::text(const char *label) const
-{
-    const auto *widget = row.findChild<QLabel *>(QLatin1String(label));
-    return widget ? widget->text() : QStringLiteral("<no %1>").arg(QLatin1String(label));
-}
-
 DotColour RowProbe::dot() const
 {
     const QImage image = labelImage(row, "statusDot");
@@ -95,12 +78,6 @@ DotColour RowProbe::dot() const
     return DotColour::Other;
 }
 
-bool RowProbe::isAdded() const
-{
-    const auto *added = row.findChild<QWidget *>(QStringLiteral("addedLabel"));
-    return added && !added->isHidden();
-}
-
 bool RowProbe::hasCheckMark() const
 {
     Printer printer = makePrinter(text("nameLabel"));
@@ -109,25 +86,14 @@ bool RowProbe::hasCheckMark() const
     return !image.isNull() && image != labelImage(plain, "iconLabel");
 }
 
-QAbstractButton *RowProbe::button() const
-{
-    return row.findChild<QAbstractButton *>(QStringLiteral("actionButton"));
-}
-
-QWidget *RowProbe::spinner() const
-{
-    return row.findChild<QWidget *>(QStringLiteral("rowSpinner"));
-}
-
-std::unique_ptr<ReferenceServer> startServer(const cloudprinttest::TestCertificates &certificates,
+std::unique_ptr<ReferenceServer> startServer(const TestCertificates &certificates,
                                              const std::function<void(ReferenceServer &)> &configure,
                                              bool withPrinters)
 {
     auto server = std::make_unique<ReferenceServer>(certificates);
     server->setCodes({kCode});
     server->setVersion(QStringLiteral("1.2.3"));
-    server->setDefaultDriver(QStringLiteral("#include <media.defs>\nManufacturer \"Q\"\nVersion 1.0\n*MediaSize A4\n"
-                                            "{\n  ModelName \"Quorvia Page Test\"\n  PCFileName \"TQP.ppd\"\n}\n"));
+    server->setDefaultDriver(driverText(QStringLiteral("Quorvia Page Test")));
     const struct
     {
         QString id;
@@ -162,21 +128,6 @@ Window::Window()
     QObject::connect(window->worker(), &ConfiguratorWindowInnter::Worker::listPrinterFinish, window.get(),
                      [this](int result) { results << result; });
     window->show();
-}
-
-int Window::page() const
-{
-    return window->findChild<QStackedWidget *>()->currentIndex();
-}
-
-PrinterList *Window::list() const
-{
-    return part<PrinterList>("printerList");
-}
-
-RowProbe Window::row(const QString &id) const
-{
-    return RowProbe{*list()->row(id.toStdString())};
 }
 
 void Window::type(const char *field, const QString &text) const

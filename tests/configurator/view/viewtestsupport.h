@@ -1,24 +1,37 @@
 #pragma once
 
+#include "config.h"
 #include "configdialog.h"
 #include "cupstestsupport.h"
+#include "lineedit.h"
 #include "printer.h"
+#include "printerlist.h"
+#include "printerport.h"
+#include "printerwidget.h"
 #include "referenceserver.h"
+#include "verifyworker.h"
 
-#include <QMetaType>
-#include <QString>
-#include <QStringList>
+#include <QAbstractButton>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QtTest>
 
 #include <functional>
 #include <memory>
 
-class PrinterList;
-class PrinterWidget;
-class QAbstractButton;
-class QWidget;
+using cloudprinttest::ReferenceServer;
+using cloudprinttest::TestCertificates;
 
 enum class DotColour { None, Red, Green, Grey, Other };
 Q_DECLARE_METATYPE(DotColour)
+
+inline const QString kCode = QStringLiteral("page-code");
+inline const QString kLaser = QStringLiteral("192.168.1.20\\HP LaserJet");
+inline const QString kCanon = QStringLiteral("192.168.1.21\\Canon iR");
+inline const QString kOffice = QStringLiteral("Office hp color");
+inline const QString kLabel = QStringLiteral("Label printer");
+inline const QString kSeven = QStringLiteral("Printer 7");
 
 // A server printer record as the RPC client hands it on.
 inline Printer makePrinter(const QString &id, const QString &portName = QString())
@@ -26,9 +39,12 @@ inline Printer makePrinter(const QString &id, const QString &portName = QString(
     return Printer(printerRecord(id, portName));
 }
 
+// A driver description that ppdc compiles into a PPD of this model.
+QString driverText(const QString &model);
+
 // Registers the rows' pictures and icons, trusts the certificates' CA and
-// keeps windows from starting the agent.
-void initViewTests(const cloudprinttest::TestCertificates &certificates);
+// keeps windows from starting the agent; false when the certificates failed.
+bool initViewTests(const TestCertificates &certificates);
 
 // Threads of this process, from the kernel's view.
 int threadCount();
@@ -45,28 +61,24 @@ struct RowProbe
 {
     const PrinterWidget &row;
 
-    QString text(const char *label) const; // "nameLabel", "statusText", "connectionLabel"
+    // "nameLabel", "statusText", "connectionLabel"
+    QString text(const char *label) const { return row.findChild<QLabel *>(QLatin1String(label))->text(); }
     DotColour dot() const;
-    bool isAdded() const; // "(Added)" shown
+    // "(Added)" shown
+    bool isAdded() const { return !row.findChild<QWidget *>(QStringLiteral("addedLabel"))->isHidden(); }
     // The picture differs from that of the same printer not installed.
     bool hasCheckMark() const;
-    QAbstractButton *button() const;
-    QWidget *spinner() const;
+    QAbstractButton *button() const { return row.findChild<QAbstractButton *>(QStringLiteral("actionButton")); }
+    QWidget *spinner() const { return row.findChild<QWidget *>(QStringLiteral("rowSpinner")); }
 };
 
-extern const QString kCode;
-extern const QString kLaser;
-extern const QString kCanon;
-extern const QString kOffice;
-extern const QString kLabel;
-extern const QString kSeven;
-
 // A server with sample printers, in all their states (the Canon has jobs
-// from the second listing on), that accepts kCode; windows built next reach it through the cloud
-// port. `configure` runs before it starts. Null when it did not start.
-std::unique_ptr<cloudprinttest::ReferenceServer> startServer(
-    const cloudprinttest::TestCertificates &certificates,
-    const std::function<void(cloudprinttest::ReferenceServer &)> &configure = {}, bool withPrinters = true);
+// from the second listing on), that accepts kCode; windows built next reach
+// it through the cloud port. `configure` runs before it starts. Null when it
+// did not start.
+std::unique_ptr<ReferenceServer> startServer(const TestCertificates &certificates,
+                                             const std::function<void(ReferenceServer &)> &configure = {},
+                                             bool withPrinters = true);
 
 // The main window and the parts of it that a user works with.
 struct Window
@@ -76,11 +88,11 @@ struct Window
     QList<int> results;
 
     Window();
-    template<typename T>
+    template<typename T = toolkit::LineEdit>
     T *part(const char *name) const { return window->findChild<T *>(QLatin1String(name)); }
-    int page() const;
-    PrinterList *list() const;
-    RowProbe row(const QString &id) const;
+    int page() const { return window->findChild<QStackedWidget *>()->currentIndex(); }
+    PrinterList *list() const { return part<PrinterList>("printerList"); }
+    RowProbe row(const QString &id) const { return RowProbe{*list()->row(id.toStdString())}; }
     void type(const char *field, const QString &text) const;
     // Types address and code as a user would and presses "Next".
     void verify(const QString &code = kCode, const QString &address = QStringLiteral("127.0.0.1"));
