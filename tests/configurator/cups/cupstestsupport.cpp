@@ -6,33 +6,24 @@
 
 #include <cups/cups.h>
 
-QueueState queueState(const QString& queue)
+QString queueState(const QString& queue)
 {
-    QueueState result;
-    const QByteArray name = queue.toUtf8();
-    char uri[1024];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", 0,
-                     "/printers/%s", name.constData());
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", 0, "/printers/%s",
+                     queue.toUtf8().constData());
     ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
     ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
-    if (response && cupsLastError() < IPP_STATUS_REDIRECTION_OTHER_SITE) {
-        ipp_attribute_t* name = ippFindAttribute(response, "printer-name", IPP_TAG_NAME);
-        result.exists = name && queue == QString::fromUtf8(ippGetString(name, 0, nullptr));
-        if (ipp_attribute_t* a = ippFindAttribute(response, "device-uri", IPP_TAG_URI))
-            result.deviceUri = QString::fromUtf8(ippGetString(a, 0, nullptr));
-        if (ipp_attribute_t* a = ippFindAttribute(response, "printer-is-shared", IPP_TAG_BOOLEAN))
-            result.shared = ippGetBoolean(a, 0);
-        if (ipp_attribute_t* a = ippFindAttribute(response, "printer-error-policy", IPP_TAG_NAME))
-            result.errorPolicy = QString::fromUtf8(ippGetString(a, 0, nullptr));
-        if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM))
-            result.state = ippGetInteger(a, 0);
-        if (ipp_attribute_t* a =
-                ippFindAttribute(response, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN))
-            result.accepting = ippGetBoolean(a, 0);
+    QStringList values;
+    for (const char* name : {"printer-name", "device-uri", "printer-state", "printer-error-policy",
+                             "printer-is-shared", "printer-is-accepting-jobs"}) {
+        char value[HTTP_MAX_URI] = "";
+        if (ipp_attribute_t* attribute = ippFindAttribute(response, name, IPP_TAG_ZERO))
+            ippAttributeString(attribute, value, sizeof(value));
+        values << QString::fromUtf8(value);
     }
     ippDelete(response);
-    return result;
+    return values.takeFirst() == queue ? values.join(QLatin1Char(' ')) : QString();
 }
 
 cloudprint::Printer printerRecord(const QString& id, const QString& portName)

@@ -7,18 +7,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// A queue as the private cupsd reports it.
-struct QueueState
-{
-    bool exists = false;
-    QString deviceUri;
-    bool shared = true;
-    QString errorPolicy;
-    int state = 0;  // 3 idle, 4 processing, 5 stopped
-    bool accepting = false;
-};
-
-QueueState queueState(const QString& queue);
+// What the private cupsd reports for the queue: "<device-uri> <state>
+// <error policy> <shared> <accepting>", e.g. "tqp://h/x idle abort-job false
+// true"; empty when there is no queue of exactly this name.
+QString queueState(const QString& queue);
 // A server printer record as the RPC session builds it, for a server at
 // 10.0.0.5:9100: Addr holds the ID percent-encoded except for unreserved
 // characters, ":" and "/".

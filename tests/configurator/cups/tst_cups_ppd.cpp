@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QUuid>
 #include <QtTest>
 
@@ -12,9 +11,9 @@
 
 namespace {
 
-QByteArray sourceFile(const QString& path)
+QByteArray sourceFile(const char* path)
 {
-    QFile file(qEnvironmentVariable("QUORVIA_TEST_SOURCE_DIR") + path);
+    QFile file(qEnvironmentVariable("QUORVIA_TEST_SOURCE_DIR") + QLatin1String(path));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -22,8 +21,9 @@ const QString kFailed = QStringLiteral("ppdc complier failed because: ");
 
 }  // namespace
 
-// Compiling driver descriptions into the queue's PPD with ppdc, the real one
-// and stand-ins.
+// Compiling driver descriptions into the queue's PPD with ppdc: the search
+// path holds only a stand-in, which passes the call on to the real ppdc or
+// fails in its own way.
 class TestCupsPpd : public QObject
 {
     Q_OBJECT
@@ -31,13 +31,6 @@ class TestCupsPpd : public QObject
     QTemporaryDir m_work;
     QString m_name;
     const QByteArray m_path = qgetenv("PATH");
-
-    QString writeDrv(const QByteArray& content)
-    {
-        QFile file(m_work.filePath(m_name + QStringLiteral(".drv")));
-        const bool written = file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-        return written ? file.fileName() : QString();
-    }
 
 private slots:
     void init() { m_name = QUuid::createUuid().toString(QUuid::WithoutBraces); }
@@ -51,24 +44,23 @@ private slots:
     void generatesPpd_data()
     {
         QTest::addColumn<QByteArray>("drv");
-        QTest::addColumn<bool>("realPpdc"); // else the search path holds only the stand-in, if any
-        QTest::addColumn<QString>("standIn");
-        QTest::addColumn<QString>("log");   // none when the PPD comes out
+        QTest::addColumn<QString>("standIn"); // none: no ppdc at all
+        QTest::addColumn<QString>("log");     // none when the PPD comes out
 
-        const QByteArray minimal = sourceFile(QStringLiteral("/testing/cups/tqp-minimal.drv"));
-        QTest::newRow("minimal") << minimal << true << QString() << QString();
-        QTest::newRow("packaged generic") << sourceFile(QStringLiteral("/configurator/cups/tqp-generic.drv")) << true
-                                          << QString() << QString();
-        QTest::newRow("other PPD file name") << QByteArray(minimal).replace("\"TQP.ppd\"", "\"Other.ppd\"") << true
-                                             << QString() << kFailed;
+        const QByteArray minimal = sourceFile("/testing/cups/tqp-minimal.drv");
+        const QString real = QStringLiteral("exec /usr/bin/ppdc \"$@\"");
+        QTest::newRow("minimal") << minimal << real << QString();
+        QTest::newRow("packaged generic") << sourceFile("/configurator/cups/tqp-generic.drv") << real << QString();
+        QTest::newRow("other PPD file name") << QByteArray(minimal).replace("\"TQP.ppd\"", "\"Other.ppd\"") << real
+                                             << kFailed;
         QTest::newRow("unknown directive") << QByteArray(minimal).replace("*MediaSize A4", "*MediaSize A4\nBogus 12")
-                                           << true << QString() << kFailed + QStringLiteral("ppdc: Unknown token \"Bogus\"");
-        QTest::newRow("missing") << minimal << false << QString() << kFailed;
-        QTest::newRow("exits with output on stderr") << minimal << false << QStringLiteral("echo 'bad driver' >&2; exit 3")
+                                           << real << kFailed + QStringLiteral("ppdc: Unknown token \"Bogus\"");
+        QTest::newRow("missing") << minimal << QString() << kFailed;
+        QTest::newRow("exits with output on stderr") << minimal << QStringLiteral("echo 'bad driver' >&2; exit 3")
                                                      << kFailed + QStringLiteral("bad driver");
-        QTest::newRow("crashes") << minimal << false << QStringLiteral("kill -SEGV $$") << kFailed;
+        QTest::newRow("crashes") << minimal << QStringLiteral("kill -SEGV $$") << kFailed;
         // Given up after 30 seconds and ended.
-        QTest::newRow("hangs") << minimal << false
+        QTest::newRow("hangs") << minimal
                                << QStringLiteral("echo $$ >\"${0%/*}/pid\"; echo 'still working' >&2; exec /bin/sleep 120")
                                << kFailed + QStringLiteral("still working");
     }
@@ -76,21 +68,19 @@ private slots:
     void generatesPpd()
     {
         QFETCH(QByteArray, drv);
-        QFETCH(bool, realPpdc);
         QFETCH(QString, standIn);
         QFETCH(QString, log);
         StandInTools tools;
-        if (!standIn.isEmpty())
-            QVERIFY(tools.add(QStringLiteral("ppdc"), standIn));
-        if (!realPpdc)
-            qputenv("PATH", QFile::encodeName(tools.path()));
-        const QString drvPath = writeDrv(drv);
-        QVERIFY(!drv.isEmpty() && !drvPath.isEmpty());
+        QVERIFY(standIn.isEmpty() || tools.add(QStringLiteral("ppdc"), standIn));
+        qputenv("PATH", QFile::encodeName(tools.path()));
+        QFile drvFile(m_work.filePath(m_name + QStringLiteral(".drv")));
+        QVERIFY(!drv.isEmpty() && drvFile.open(QIODevice::WriteOnly) && drvFile.write(drv) == drv.size());
+        drvFile.close();
 
         const LogCapture capture("quorvia.cups");
         QElapsedTimer timer;
         timer.start();
-        const QString ppd = CUPSClient::generatePpdByDrv(drvPath, m_name);
+        const QString ppd = CUPSClient::generatePpdByDrv(drvFile.fileName(), m_name);
         const qint64 elapsed = timer.elapsed();
 
         QCOMPARE(ppd, log.isEmpty() ? QStringLiteral("/tmp/%1/TQP.ppd").arg(m_name) : QString());
@@ -102,8 +92,8 @@ private slots:
                     && capture.lines().isEmpty());
         else
             QVERIFY(capture.contains(QtWarningMsg, log));
-        if (!standIn.isEmpty())
-            QCOMPARE(tools.calls(), QStringList(QStringLiteral("ppdc -d /tmp/%1 %2 -v").arg(m_name, drvPath)));
+        const QString call = QStringLiteral("ppdc -d /tmp/%1 %2 -v").arg(m_name, drvFile.fileName());
+        QCOMPARE(tools.calls(), standIn.isEmpty() ? QStringList() : QStringList(call));
         // Only the hanging stand-in writes its pid; it must be gone.
         QFile pid(tools.path() + QStringLiteral("/pid"));
         QVERIFY2((elapsed >= 29000) == pid.exists() && elapsed < 40000, qPrintable(QString::number(elapsed)));

@@ -10,19 +10,6 @@
 
 #include <QTcpServer>
 
-namespace {
-
-// Makes `address` the last used server with `code`, as a verification would.
-void useServer(const QString &address, const QString &code)
-{
-    Config config;
-    config.servers.clear();
-    config.servers.insert(address, ServerConfig{code, address, QDateTime::currentDateTime()});
-    config.save();
-}
-
-} // namespace
-
 class InstallTest : public QObject
 {
     Q_OBJECT
@@ -32,6 +19,8 @@ class InstallTest : public QObject
     ReferenceServer m_throwingServer{m_certificates};
 
 private slots:
+    // The last used server is the one the rows fetch their drivers from.
+    void init() { QFile::remove(Config::filePath()); }
     void cleanup() { cupstooldir::setDirForTesting(QStringLiteral("/usr/sbin")); }
 
     void initTestCase()
@@ -52,7 +41,7 @@ private slots:
 
     void installsTwoRowsAtOnce()
     {
-        useServer(m_server.url(), kCode);
+        saveServer(m_server.url(), kCode);
         Printer laser = makePrinter(kLaser);
         Printer office = makePrinter(QStringLiteral("Office printer"));
         // Built as installed, then its queue went away: its first click has to
@@ -72,7 +61,8 @@ private slots:
         // Each queue got the PPD compiled from its own driver description.
         QVERIFY(queuePpd(QStringLiteral("HP-LaserJet@10.0.0.5:9100")).contains("\"Quorvia Laser\""));
         QVERIFY(queuePpd(QStringLiteral("Office-printer@10.0.0.5:9100")).contains("\"Quorvia Office\""));
-        QVERIFY(queueState(QStringLiteral("Office-printer@10.0.0.5:9100")).accepting);
+        QCOMPARE(queueState(QStringLiteral("Office-printer@10.0.0.5:9100")),
+                 QStringLiteral("tqp://10.0.0.5:9100/Office%20printer idle abort-job false true"));
 
         // The temporary driver descriptions and PPDs are gone once the queues exist.
         const QString written = QStringLiteral("create temp ppd driver file: ");
@@ -116,7 +106,7 @@ private slots:
             probe.listen(QHostAddress::LocalHost);
             address = QStringLiteral("tqp://127.0.0.1:%1").arg(probe.serverPort());
         }
-        useServer(address, code);
+        saveServer(address, code);
         StandInTools tools;
         if (qstrcmp(QTest::currentDataTag(), "lpadmin fails") == 0) {
             QVERIFY(tools.add(QStringLiteral("lpadmin"), QStringLiteral("exit 1")));

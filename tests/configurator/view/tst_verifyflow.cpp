@@ -133,13 +133,9 @@ private slots:
 
     void prefillsFromTheLastUsedServer()
     {
-        Config config;
-        const QDateTime now = QDateTime::currentDateTime();
-        config.servers.insert(QStringLiteral("tqp://10.0.0.5:9100"),
-                              {QStringLiteral("s3cret"), QStringLiteral("tqp://10.0.0.5:9100"), now});
-        config.servers.insert(QStringLiteral("tqp://10.0.0.9:9100"),
-                              {QStringLiteral("older"), QStringLiteral("tqp://10.0.0.9:9100"), now.addDays(-1)});
-        QVERIFY(config.save());
+        saveServer(QStringLiteral("tqp://10.0.0.5:9100"), QStringLiteral("s3cret"));
+        saveServer(QStringLiteral("tqp://10.0.0.9:9100"), QStringLiteral("older"),
+                   QDateTime::currentDateTime().addDays(-1));
         const Window w;
         QCOMPARE(w.part<QLineEdit>("ipEdit")->text(), QStringLiteral("10.0.0.5"));
         QCOMPARE(w.part<QLineEdit>("authCodeEdit")->text(), QStringLiteral("s3cret"));

@@ -16,6 +16,13 @@ QImage labelImage(const QWidget &row, const char *name)
 
 } // namespace
 
+void saveServer(const QString &address, const QString &code, const QDateTime &lastUsed)
+{
+    Config config;
+    config.servers.insert(address, ServerConfig{code, address, lastUsed});
+    config.save();
+}
+
 QString driverText(const QString &model)
 {
     return QStringLiteral("#include <media.defs>\nManufacturer \"Quorvia\"\nVersion 1.0\n*MediaSize A4\n"

@@ -39,6 +39,10 @@ inline Printer makePrinter(const QString &id, const QString &portName = QString(
     return Printer(printerRecord(id, portName));
 }
 
+// Records a server in the user's server list, as a verification does.
+void saveServer(const QString &address, const QString &code,
+                const QDateTime &lastUsed = QDateTime::currentDateTime());
+
 // A driver description that ppdc compiles into a PPD of this model.
 QString driverText(const QString &model);
 
