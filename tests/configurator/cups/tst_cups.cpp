@@ -97,7 +97,7 @@ private slots:
         cupstooldir::setDirForTesting(QStringLiteral("/usr/sbin"));
     }
 
-    void encodesName_data()
+    void installsQueue_data()
     {
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("expected");
@@ -114,6 +114,10 @@ private slots:
             {"leading hyphens dropped", "192.168.1.20\\(Color) #2", "Color---2"},
             {"non-ascii kept", "1.2.3.4\\Drucker Büro 打印机", "Drucker-Büro-打印机"},
             {"percent markers kept", "P%1%2", "P%1%2"},
+            {"quotes, # and brackets", "192.168.1.20\\Bob's \"big\" #1 (A3)", "Bob-s--big---1--A3-"},
+            {"non-ascii, emoji", "10.0.0.9\\Büro 打印机 😀", "Büro-打印机-😀"},
+            // Kept as they are in the device URI too.
+            {"sub-delimiters", "a!$&*+,;=@~b", "a!$&*+,;=@~b"},
         };
         for (const auto& row : rows)
             QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]);
@@ -127,16 +131,22 @@ private slots:
         QTest::newRow("latin-1 within bytes") << QString(40, QChar(0xfc)) << QString(40, QChar(0xfc));
     }
 
-    // And cupsd takes the name, with room for a "-" and ten-digit suffix.
-    void encodesName()
+    // The queue is installed under that name, with room for a "-" and ten-digit
+    // suffix, unshared, enabled and accepting jobs, with the PPD given.
+    void installsQueue()
     {
         QFETCH(QString, id);
         QFETCH(QString, expected);
-        const QString name = printerNameEncode(id, m_url);
-        QCOMPARE(name, expected + QStringLiteral("@10.0.0.5:9100"));
+        const cloudprint::Printer record = printerRecord(id);
+        const QString name = expected + QStringLiteral("@10.0.0.5:9100");
+        QCOMPARE(printerNameEncode(id, m_url), name);
         QVERIFY(name.toUtf8().size() + 11 <= 127);
-        QVERIFY(addQueue(name, m_url.toString()));
-        QVERIFY(!queueState(name).isEmpty());
+        QVERIFY(CUPSClient::addPrinter(record, m_ppd));
+
+        QCOMPARE(queueState(name), QString::fromStdString(record.Addr) + QStringLiteral(" idle abort-job false true"));
+        QVERIFY(queuePpd(name).contains("*ModelName: \"Quorvia TQP Cloud Printer\""));
+        // The printer list page finds the installed printer by its Addr.
+        QVERIFY(CUPSClient::listPrinter().contains(QString::fromStdString(record.Addr)));
     }
 
     void lightQueryMatchesCupsGetDests_data()
@@ -199,31 +209,6 @@ private slots:
         QVERIFY(empty);
         QCOMPARE(name, QStringLiteral("Lab@10.0.0.5:-1"));
         QCOMPARE(CUPSClient::listPrinter().size(), 1);
-    }
-
-    void installsQueue_data()
-    {
-        QTest::addColumn<QString>("id");
-        QTest::addColumn<QString>("queue");
-
-        QTest::newRow("quotes, # and brackets") << QStringLiteral("192.168.1.20\\Bob's \"big\" #1 (A3)")
-                                                << QStringLiteral("Bob-s--big---1--A3-");
-        QTest::newRow("non-ascii") << QStringLiteral("10.0.0.9\\Büro 打印机 😀") << QStringLiteral("Büro-打印机-😀");
-        QTest::newRow("sub-delimiters") << QStringLiteral("a!$&*+,;=@~b") << QStringLiteral("a!$&*+,;=@~b");
-    }
-
-    void installsQueue()
-    {
-        QFETCH(QString, id);
-        QFETCH(QString, queue);
-        const cloudprint::Printer record = printerRecord(id);
-        QVERIFY(CUPSClient::addPrinter(record, m_ppd));
-
-        QCOMPARE(queueState(queue + QStringLiteral("@10.0.0.5:9100")),
-                 QString::fromStdString(record.Addr) + QStringLiteral(" idle abort-job false true"));
-        QVERIFY(queuePpd(queue + QStringLiteral("@10.0.0.5:9100")).contains("*ModelName: \"Quorvia TQP Cloud Printer\""));
-        // The printer list page finds the installed printer by its Addr.
-        QVERIFY(CUPSClient::listPrinter().contains(QString::fromStdString(record.Addr)));
     }
 
     // CUPS names ignore case, and lpadmin -p would rewrite a taken queue: the
