@@ -68,21 +68,20 @@ QStringList visibleNames(const PrinterList &list)
     return names;
 }
 
-DotColour RowProbe::dot() const
+QString RowProbe::look() const
 {
     const QImage image = labelImage(row, "statusDot");
-    if (image.isNull())
-        return DotColour::None;
-    const QColor c = image.pixelColor(image.width() / 2, image.height() / 2);
+    const QColor c = image.isNull() ? QColor(Qt::transparent) : image.pixelColor(image.width() / 2, image.height() / 2);
+    QString dot = QStringLiteral("other");
     if (c.alpha() < 128)
-        return DotColour::None;
-    if (c.red() > c.green() + 40 && c.red() > c.blue() + 40)
-        return DotColour::Red;
-    if (c.green() > c.red() + 40 && c.green() > c.blue())
-        return DotColour::Green;
-    if (qAbs(c.red() - c.green()) < 30 && qAbs(c.green() - c.blue()) < 30)
-        return DotColour::Grey;
-    return DotColour::Other;
+        dot = QStringLiteral("none");
+    else if (c.red() > c.green() + 40 && c.red() > c.blue() + 40)
+        dot = QStringLiteral("red");
+    else if (c.green() > c.red() + 40 && c.green() > c.blue())
+        dot = QStringLiteral("green");
+    else if (qAbs(c.red() - c.green()) < 30 && qAbs(c.green() - c.blue()) < 30)
+        dot = QStringLiteral("grey");
+    return QStringLiteral("%1, %2, %3").arg(text("statusText"), dot, text("connectionLabel"));
 }
 
 bool RowProbe::hasCheckMark() const

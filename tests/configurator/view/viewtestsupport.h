@@ -23,9 +23,6 @@
 using cloudprinttest::ReferenceServer;
 using cloudprinttest::TestCertificates;
 
-enum class DotColour { None, Red, Green, Grey, Other };
-Q_DECLARE_METATYPE(DotColour)
-
 inline const QString kCode = QStringLiteral("page-code");
 inline const QString kLaser = QStringLiteral("192.168.1.20\\HP LaserJet");
 inline const QString kCanon = QStringLiteral("192.168.1.21\\Canon iR");
@@ -67,7 +64,9 @@ struct RowProbe
 
     // "nameLabel", "statusText", "connectionLabel"
     QString text(const char *label) const { return row.findChild<QLabel *>(QLatin1String(label))->text(); }
-    DotColour dot() const;
+    // The status text, the colour of the status dot and the connection, as
+    // "Printer is idle, green, Local connection".
+    QString look() const;
     // "(Added)" shown
     bool isAdded() const { return !row.findChild<QWidget *>(QStringLiteral("addedLabel"))->isHidden(); }
     // The picture differs from that of the same printer not installed.
