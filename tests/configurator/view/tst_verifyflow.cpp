@@ -29,8 +29,8 @@ int storedPort()
 
 } // namespace
 
-enum class Setup { Verified, Unreachable, RejectedCode, ListingFails, NoPrinters, Version13, Version05, NoVersion,
-                   VersionCallFails };
+enum class Setup { Verified, Unreachable, RejectedCode, RejectedKnown, ListingFails, NoPrinters, Version13, Version05,
+                   NoVersion, VersionCallFails };
 Q_DECLARE_METATYPE(Setup)
 
 class TestVerifyFlow : public QObject
@@ -287,6 +287,9 @@ private slots:
         QTest::newRow("no server") << Setup::Unreachable << int(Worker::ConnectFailed) << "ipEdit" << kNetwork << false;
         QTest::newRow("code rejected") << Setup::RejectedCode << int(Worker::VerifyFailed) << "authCodeEdit"
                                        << "Invalid authorization code" << false;
+        // The server's saved record stays as it was.
+        QTest::newRow("code rejected, server known") << Setup::RejectedKnown << int(Worker::VerifyFailed)
+                                                     << "authCodeEdit" << "Invalid authorization code" << false;
         QTest::newRow("listing fails") << Setup::ListingFails << int(Worker::ListFailed) << "ipEdit" << kNetwork << true;
         QTest::newRow("no printers") << Setup::NoPrinters << listed << "dialog"
                                      << "No printer available, please try to connect to other print server [OK]" << true;
@@ -319,6 +322,12 @@ private slots:
         if (setup == Setup::Unreachable)
             server->stop();
 
+        const bool known = setup == Setup::RejectedKnown;
+        const QString key = QStringLiteral("tqp://127.0.0.1:%1").arg(server->port());
+        const QDateTime earlier(QDate(2026, 1, 2), QTime(3, 4, 5));
+        if (known)
+            saveServer(key, QStringLiteral("earlier"), earlier);
+
         Window w;
         QString dialog; // what a message box said, and its buttons
         every(w.window.get(), [&] {
@@ -331,7 +340,7 @@ private slots:
             }
         });
         const QDateTime before = QDateTime::currentDateTime();
-        w.verify(setup == Setup::RejectedCode ? QStringLiteral("bad") : kCode);
+        w.verify(setup == Setup::RejectedCode || known ? QStringLiteral("bad") : kCode);
         // Verifying: the spinner turns in place of "Next".
         auto *next = w.part<QPushButton>("nextButton");
         auto *spinner = w.part<toolkit::Spinner>("spinner");
@@ -346,12 +355,15 @@ private slots:
         QCOMPARE(w.page(), where.isEmpty() ? 1 : 0);
         QCOMPARE(w.list() != nullptr, where.isEmpty());
 
-        const QString key = QStringLiteral("tqp://127.0.0.1:%1").arg(server->port());
         const Config config;
-        QCOMPARE(config.servers.size(), saved ? 1 : 0);
-        QCOMPARE(config.servers.value(key).Address, saved ? key : QString());
-        QCOMPARE(config.servers.value(key).Authcode, saved ? kCode : QString());
-        QVERIFY(!saved || config.servers.value(key).LastUsed >= before.addSecs(-1));
+        const ServerConfig record = config.servers.value(key);
+        QCOMPARE(config.servers.size(), saved || known ? 1 : 0);
+        QCOMPARE(record.Address, saved || known ? key : QString());
+        QCOMPARE(record.Authcode, saved ? kCode : known ? QStringLiteral("earlier") : QString());
+        if (saved)
+            QVERIFY(record.LastUsed >= before.addSecs(-1));
+        else
+            QCOMPARE(record.LastUsed, known ? earlier : QDateTime());
         // Failed runs drop the session; a refused version keeps it.
         QCOMPARE(w.window->worker()->client() != nullptr, result == Worker::Listed);
     }
