@@ -64,7 +64,8 @@ private slots:
         second.show();
         QTest::mouseClick(probe.button(), Qt::LeftButton);
         QTest::mouseClick(RowProbe{second}.button(), Qt::LeftButton);
-        // A refresh leaves a running installation's spinner alone.
+        // Refreshes leave a running installation's spinner alone.
+        first.setPrinterStatus(true);
         first.setPrinterStatus(false);
         QVERIFY(probe.spinner()->isVisible() && !probe.button()->isVisible());
 
