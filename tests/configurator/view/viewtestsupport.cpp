@@ -110,7 +110,7 @@ std::unique_ptr<ReferenceServer> startServer(const TestCertificates &certificate
                     {kCanon, "IP_192.168.1.21", 0x8, 0x240, {0, 3}},
                     {kOffice, "USB001", 0x80, 0, {2, 5}},
                     {kLabel, "LPT1", 0, 0x400, {2}},
-                    {kSeven, "fe80::1", 0, 0, {2}}};
+                    {kSeven, "fe80::1", 0, 0, {2, 2, 4}}};
     for (const auto &p : printers) {
         QJsonObject printer = ReferenceServer::printer(p.id, p.status, p.jobs.first().toInt());
         printer.insert(QStringLiteral("PortName"), QLatin1String(p.portName));

@@ -76,7 +76,8 @@ struct RowProbe
 };
 
 // A server with sample printers, in all their states (the Canon has jobs
-// from the second listing on), that accepts kCode; windows built next reach
+// from the second listing on, Printer 7 more from the third), that accepts
+// kCode; windows built next reach
 // it through the cloud port. `configure` runs before it starts. Null when it
 // did not start.
 std::unique_ptr<ReferenceServer> startServer(const TestCertificates &certificates,
