@@ -34,7 +34,8 @@ private slots:
         m_server.addPrinter(ReferenceServer::printer(QStringLiteral("Office printer"), 0, 0,
                                                      driverText(QStringLiteral("Quorvia Office"))));
         m_server.addPrinter(ReferenceServer::printer(QStringLiteral("No driver")));
-        m_server.addPrinter(ReferenceServer::printer(QStringLiteral("Broken driver"), 0, 0, QStringLiteral("not a driver")));
+        m_server.addPrinter(
+            ReferenceServer::printer(QStringLiteral("Broken driver"), 0, 0, QStringLiteral("not a driver")));
         QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
 
         m_throwingServer.setFault(QStringLiteral("GetPpdDrv"), {{QStringLiteral("mode"), QStringLiteral("exception")}});

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr int kVerifyTimeoutMs = 20000;
 // The local refresh runs every 2 s; listing the private cupsd is quick.
 constexpr int kRefreshTimeoutMs = 2500;
 const QString kCanonBusy = QStringLiteral("3 print jobs are being processed, red, Local connection");

@@ -12,12 +12,7 @@
 
 using ConfiguratorWindowInnter::Worker;
 
-namespace {
-
-constexpr int verifyTimeoutMs = 20000;
 const QString kNetwork = QStringLiteral("Please check network connection or IP");
-
-} // namespace
 
 enum class Setup { Verified, Unreachable, RejectedCode, RejectedKnown, ListingFails, ServerDies, NoPrinters, Version13,
                    Version05, NoVersion, VersionCallFails };
@@ -189,7 +184,8 @@ private slots:
     // Not the port the configurator runs with.
     void portFieldShowsTheFile()
     {
-        QSettings(printerport::PortFilePath(), QSettings::IniFormat).setValue(QStringLiteral("PrinterPorts/CloudPort"), 70000);
+        QSettings(printerport::PortFilePath(), QSettings::IniFormat)
+            .setValue(QStringLiteral("PrinterPorts/CloudPort"), 70000);
         const PortConfigDialog dialog;
         QCOMPARE(dialog.findChild<toolkit::LineEdit *>(QStringLiteral("portEdit"))->text(), QStringLiteral("70000"));
     }
@@ -247,8 +243,9 @@ private slots:
         w.window->showconfigTipDialog();
         QDir(printerport::PortFilePath()).removeRecursively();
 
-        QCOMPARE(asked, QStringList({QStringLiteral("Modify configuration to restart service to take effect, whether to continue?"),
-                                     QStringLiteral("Cancel"), QStringLiteral("Continue")}));
+        const QString question =
+            QStringLiteral("Modify configuration to restart service to take effect, whether to continue?");
+        QCOMPARE(asked, QStringList({question, QStringLiteral("Cancel"), QStringLiteral("Continue")}));
         QCOMPARE(portParent, answer ? w.window.get() : nullptr);
         QTEST(alert, "alert");
         // The running configurator keeps its port until it starts again.
@@ -304,8 +301,8 @@ private slots:
                 s.setFault(QStringLiteral("GetServerVersion"), exception);
             if (setup == Setup::ServerDies)
                 s.setFault(QStringLiteral("ListPrinter"), {{QStringLiteral("mode"), QStringLiteral("stall")}});
-            const QMap<Setup, QString> versions{
-                {Setup::Version13, QStringLiteral("1.3")}, {Setup::Version05, QStringLiteral("0.5")}, {Setup::NoVersion, {}}};
+            const QMap<Setup, QString> versions{{Setup::Version13, QStringLiteral("1.3")},
+                                                {Setup::Version05, QStringLiteral("0.5")}, {Setup::NoVersion, {}}};
             if (versions.contains(setup))
                 s.setVersion(versions.value(setup));
         }, setup != Setup::NoPrinters);
@@ -338,12 +335,12 @@ private slots:
         QVERIFY(next->isHidden() && spinner->isVisible() && spinner->isPlaying());
         if (setup == Setup::ServerDies) {
             // The server is recorded right before the listing call.
-            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Config::filePath()), verifyTimeoutMs);
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Config::filePath()), kVerifyTimeoutMs);
             QTest::qWait(300);
             QVERIFY(w.results.isEmpty());
             server->stop();
         }
-        QTRY_COMPARE_WITH_TIMEOUT(w.results, QList<int>{result}, verifyTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(w.results, QList<int>{result}, kVerifyTimeoutMs);
         // Idle again, also behind the printer page.
         QVERIFY(!next->isHidden() && spinner->isHidden() && !spinner->isPlaying());
 
@@ -381,7 +378,7 @@ private slots:
         connect(code, &toolkit::LineEdit::alertChanged, code,
                 [&](bool alert) { (alert ? shownAt : hiddenAt) << clock.elapsed(); });
         w.verify(QStringLiteral("bad"));
-        QTRY_COMPARE_WITH_TIMEOUT(w.results.size(), 1, verifyTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(w.results.size(), 1, kVerifyTimeoutMs);
         QVERIFY(code->isAlert());
         QTRY_COMPARE_WITH_TIMEOUT(hiddenAt.size(), 1, 6000);
         QCOMPARE(shownAt.size(), 1);
@@ -391,7 +388,7 @@ private slots:
 
         // An edit of either field hides it at once.
         w.verify(QStringLiteral("bad"));
-        QTRY_COMPARE_WITH_TIMEOUT(w.results.size(), 2, verifyTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(w.results.size(), 2, kVerifyTimeoutMs);
         QVERIFY(code->isAlert());
         QTest::keyClick(ip, Qt::Key_Backspace);
         QVERIFY(!code->isAlert());
@@ -402,7 +399,7 @@ private slots:
         QVERIFY(ip->isAlert());
         QTest::mouseClick(w.part<QPushButton>("nextButton"), Qt::LeftButton);
         QVERIFY(!ip->isAlert());
-        QTRY_COMPARE_WITH_TIMEOUT(w.results.size(), 3, verifyTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(w.results.size(), 3, kVerifyTimeoutMs);
     }
 
     void keptSessionIsNotReusedForAnotherServer()

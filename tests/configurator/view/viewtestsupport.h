@@ -23,6 +23,8 @@
 using cloudprinttest::ReferenceServer;
 using cloudprinttest::TestCertificates;
 
+// How long a verification may take: the worker waits a second before it starts.
+inline constexpr int kVerifyTimeoutMs = 20000;
 inline const QString kCode = QStringLiteral("page-code");
 inline const QString kLaser = QStringLiteral("192.168.1.20\\HP LaserJet");
 inline const QString kCanon = QStringLiteral("192.168.1.21\\Canon iR");
