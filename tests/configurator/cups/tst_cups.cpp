@@ -123,7 +123,7 @@ private slots:
             QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]);
         QTest::newRow("50 characters cut to 40") << QStringLiteral("1.2.3.4\\") + QString(50, QLatin1Char('s'))
                                                  << QString(40, QLatin1Char('s'));
-        QTest::newRow("cut after dropping hyphens") << QString(45, QLatin1Char(' ')) + QStringLiteral("x") << QStringLiteral("x");
+        QTest::newRow("cut after dropping hyphens") << QString(45, QLatin1Char(' ')) + QStringLiteral("x") << "x";
         QTest::newRow("surrogate pair not split") << QString(39, QLatin1Char('a')) + QStringLiteral("😀")
                                                   << QString(39, QLatin1Char('a'));
         // Room is kept for a suffix below cupsd's 128 bytes: 34 CJK characters are 102.
@@ -235,14 +235,10 @@ private slots:
         QTest::addColumn<QString>("log");  // %1: the stand-in directory
         QTest::addColumn<int>("run");      // how many of the three tools ran
 
-        QTest::newRow("lpadmin missing") << QStringLiteral("lpadmin") << QString()
-                                         << QStringLiteral("Start failed %1/lpadmin") << 0;
-        QTest::newRow("lpadmin exits 1") << QStringLiteral("lpadmin") << QStringLiteral("echo 'no way' >&2; exit 1")
-                                         << QStringLiteral("%1/lpadmin exit with 1 no way") << 1;
-        QTest::newRow("cupsenable exits 2") << QStringLiteral("cupsenable") << QStringLiteral("exit 2")
-                                            << QStringLiteral("%1/cupsenable exit with 2") << 2;
-        QTest::newRow("cupsaccept crashes") << QStringLiteral("cupsaccept") << QStringLiteral("kill -KILL $$")
-                                            << QStringLiteral("%1/cupsaccept exit status CrashExit") << 3;
+        QTest::newRow("lpadmin missing") << "lpadmin" << QString() << "Start failed %1/lpadmin" << 0;
+        QTest::newRow("lpadmin exits 1") << "lpadmin" << "echo 'no way' >&2; exit 1" << "%1/lpadmin exit with 1 no way" << 1;
+        QTest::newRow("cupsenable exits 2") << "cupsenable" << "exit 2" << "%1/cupsenable exit with 2" << 2;
+        QTest::newRow("cupsaccept crashes") << "cupsaccept" << "kill -KILL $$" << "%1/cupsaccept exit status CrashExit" << 3;
     }
 
     // Every tool is a stand-in that records its call and passes it to the real
@@ -339,12 +335,12 @@ private slots:
         QTest::newRow("unknown directive") << QByteArray(minimal).replace("*MediaSize A4", "*MediaSize A4\nBogus 12")
                                            << real << kFailed + QStringLiteral("ppdc: Unknown token \"Bogus\"");
         QTest::newRow("missing") << minimal << QString() << kFailed;
-        QTest::newRow("exits with output on stderr") << minimal << QStringLiteral("echo 'bad driver' >&2; exit 3")
+        QTest::newRow("exits with output on stderr") << minimal << "echo 'bad driver' >&2; exit 3"
                                                      << kFailed + QStringLiteral("bad driver");
-        QTest::newRow("crashes") << minimal << QStringLiteral("kill -SEGV $$") << kFailed;
+        QTest::newRow("crashes") << minimal << "kill -SEGV $$" << kFailed;
         // Given up after 30 seconds and ended.
         QTest::newRow("hangs") << minimal
-                               << QStringLiteral("echo $$ >\"${0%/*}/pid\"; echo 'still working' >&2; exec /bin/sleep 120")
+                               << "echo $$ >\"${0%/*}/pid\"; echo 'still working' >&2; exec /bin/sleep 120"
                                << kFailed + QStringLiteral("still working");
     }
 
