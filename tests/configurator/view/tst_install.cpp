@@ -80,16 +80,12 @@ private slots:
 
         // The temporary driver descriptions and PPDs are gone once the queues exist.
         const QString written = QStringLiteral("create temp ppd driver file: ");
-        int drivers = 0;
-        for (const QString &line : rpcLog.texts()) {
-            if (!line.startsWith(written))
-                continue;
-            ++drivers;
+        const QStringList drivers = rpcLog.texts().filter(QRegularExpression(QLatin1Char('^') + written));
+        QCOMPARE(drivers.size(), 2);
+        for (const QString &line : drivers) {
             const QString driver = line.mid(written.size());
-            QVERIFY2(!QFileInfo::exists(driver), qPrintable(driver));
-            QVERIFY2(!QFileInfo::exists(driver.chopped(4)), qPrintable(driver.chopped(4)));
+            QVERIFY2(!QFileInfo::exists(driver) && !QFileInfo::exists(driver.chopped(4)), qPrintable(driver));
         }
-        QCOMPARE(drivers, 2);
 
         // Installed: the button opens the manager without arguments or a worker thread.
         const int threads = threadCount();
