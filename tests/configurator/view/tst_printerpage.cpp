@@ -116,6 +116,8 @@ private slots:
         QCOMPARE(pages->widget(1), page);
         QCOMPARE(pages->count(), 2);
         QVERIFY(!firstRow);
+        // Built with the queues there are now.
+        QVERIFY(w.row(kSeven).isAdded() && !w.row(kCanon).isAdded());
         QCOMPARE(w.part<QLabel>("ipCaption")->text(), QStringLiteral("IP Address (127.0.0.1)"));
         QVERIFY(titleBarControlsShown(w, true));
         // wait() returns as a thread ends; the kernel lets it go a moment later.
