@@ -46,8 +46,7 @@ bool lpadmin(const QStringList& arguments)
 {
     QProcess process;
     process.start(QStringLiteral("/usr/sbin/lpadmin"), arguments);
-    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
-           && process.exitCode() == 0;
+    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 bool addQueue(const QString& queue, const QString& deviceUri)
@@ -72,8 +71,7 @@ bool StandInTools::add(const QString& tool, const QString& body)
     QFile script(m_dir.filePath(tool));
     if (!script.open(QIODevice::WriteOnly))
         return false;
-    const QString text = QStringLiteral("#!/bin/sh\necho \"%1 $*\" >>'%2/calls'\n%3\n")
-                             .arg(tool, m_dir.path(), body);
+    const QString text = QStringLiteral("#!/bin/sh\necho \"%1 $*\" >>'%2/calls'\n%3\n").arg(tool, m_dir.path(), body);
     script.write(text.toUtf8());
     script.close();
     return script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

@@ -339,8 +339,7 @@ private slots:
                                                      << kFailed + QStringLiteral("bad driver");
         QTest::newRow("crashes") << minimal << "kill -SEGV $$" << kFailed;
         // Given up after 30 seconds and ended.
-        QTest::newRow("hangs") << minimal
-                               << "echo $$ >\"${0%/*}/pid\"; echo 'still working' >&2; exec /bin/sleep 120"
+        QTest::newRow("hangs") << minimal << "echo $$ >\"${0%/*}/pid\"; echo 'still working' >&2; exec /bin/sleep 120"
                                << kFailed + QStringLiteral("still working");
     }
 

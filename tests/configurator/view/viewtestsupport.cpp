@@ -26,8 +26,7 @@ void saveServer(const QString &address, const QString &code, const QDateTime &la
 QString driverText(const QString &model)
 {
     return QStringLiteral("#include <media.defs>\nManufacturer \"Quorvia\"\nVersion 1.0\n*MediaSize A4\n"
-                          "{\n  ModelName \"%1\"\n  PCFileName \"TQP.ppd\"\n}\n")
-        .arg(model);
+                          "{\n  ModelName \"%1\"\n  PCFileName \"TQP.ppd\"\n}\n").arg(model);
 }
 
 bool initViewTests(const TestCertificates &certificates)
@@ -93,8 +92,7 @@ bool RowProbe::hasCheckMark() const
 }
 
 std::unique_ptr<ReferenceServer> startServer(const TestCertificates &certificates,
-                                             const std::function<void(ReferenceServer &)> &configure,
-                                             bool withPrinters)
+                                             const std::function<void(ReferenceServer &)> &configure, bool withPrinters)
 {
     auto server = std::make_unique<ReferenceServer>(certificates);
     server->setCodes({kCode});

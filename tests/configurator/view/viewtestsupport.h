@@ -39,8 +39,7 @@ inline Printer makePrinter(const QString &id, const QString &portName = QString(
 }
 
 // Records a server in the user's server list, as a verification does.
-void saveServer(const QString &address, const QString &code,
-                const QDateTime &lastUsed = QDateTime::currentDateTime());
+void saveServer(const QString &address, const QString &code, const QDateTime &lastUsed = QDateTime::currentDateTime());
 
 // A driver description that ppdc compiles into a PPD of this model.
 QString driverText(const QString &model);
