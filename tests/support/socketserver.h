@@ -5,9 +5,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <functional>
-#include <optional>
-
 namespace sockettest {
 
 // Runs testing/socket-server (olvenka-reference-server) as a child process on
@@ -16,21 +13,17 @@ namespace sockettest {
 class ReferenceSocketServer
 {
 public:
-    // `extraArguments` follow the launcher's own, so they may override --ports or --out.
+    // `extraArguments` follow the launcher's own, so they may override --ports.
     explicit ReferenceSocketServer(const QStringList &extraArguments = {});
-    // Stops the server (SIGTERM, then SIGKILL) and waits for it.
-    ~ReferenceSocketServer();
-
-    ReferenceSocketServer(const ReferenceSocketServer &) = delete;
-    ReferenceSocketServer &operator=(const ReferenceSocketServer &) = delete;
+    ~ReferenceSocketServer() { kill(); }
 
     // Starts the server and waits until it listens; false with errorString() on failure.
     bool start();
     QString errorString() const { return m_error; }
 
-    quint16 verifyPort() const { return m_ports[0]; }
-    quint16 infoPort() const { return m_ports[1]; }
-    quint16 filePort() const { return m_ports[2]; }
+    quint16 verifyPort() const { return m_ports.value(0).toUShort(); }
+    quint16 infoPort() const { return m_ports.value(1).toUShort(); }
+    quint16 filePort() const { return m_ports.value(2).toUShort(); }
     // Where the server stores received files (its --out).
     QString outDir() const { return m_dir.path(); }
 
@@ -39,32 +32,24 @@ public:
     bool command(const QString &line, int timeoutMs = 5000);
     // Fields after the event word of the first not yet consumed `event`, which
     // is then consumed; empty on time-out. Other events stay queued.
-    QStringList waitFor(const QString &event, int timeoutMs = 10000);
-    // Fields of every `event` seen so far, consumed or not.
+    QStringList waitFor(const QString &event, int timeoutMs = 10000) { return take({event}, timeoutMs).mid(1); }
+    // Fields of every `event` not yet consumed.
     QList<QStringList> events(const QString &event) const;
-    void clearEvents();
+    void clearEvents() { m_events.clear(); }
 
-    // SIGKILL, for tests of a server that vanishes.
+    // SIGKILL: how tests make the server vanish, and how it ends anyway.
     void kill();
 
 private:
-    struct Event
-    {
-        QString kind;
-        QStringList fields;
-        bool consumed = false;
-    };
-
     void readEvents();
-    // Consumes the first unconsumed event that `match` accepts, waiting for it
-    // while the server runs.
-    std::optional<Event> take(const std::function<bool(const Event &)> &match, int timeoutMs);
-    void stop();
+    // Removes and returns the first event (its word, then its fields) whose
+    // word is one of `words`, waiting for it while the server runs; empty on time-out.
+    QStringList take(const QStringList &words, int timeoutMs);
 
     QStringList m_arguments;
     QTemporaryDir m_dir;
-    QList<Event> m_events;
-    quint16 m_ports[3] = {};
+    QList<QStringList> m_events;
+    QStringList m_ports;
     QString m_error;
     QProcess m_process;
 };
