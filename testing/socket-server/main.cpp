@@ -12,11 +12,10 @@
 #include <QTimer>
 
 #include <array>
-#include <cerrno>
 #include <cstdio>
 #include <optional>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -44,31 +43,236 @@ void writeEvent(const QStringList &fields)
 class Server : public QObject
 {
 public:
-    Server(QString outDir, QStringList printers);
+    Server(QString outDir, QStringList printers)
+        : m_outDir(std::move(outDir))
+        , m_printers(std::move(printers))
+    {
+        for (Role role : {Verify, Info, File}) {
+            m_servers[role] = new QTcpServer(this);
+            connect(m_servers[role], &QTcpServer::newConnection, this, [this, role] { accept(role); });
+        }
+    }
+
     // False when a port cannot be bound.
-    bool listen(const QStringList &ports);
+    bool listen(const QStringList &ports)
+    {
+        for (Role role : {Verify, Info, File}) {
+            bool ok = false;
+            const quint16 port = ports.value(role).toUShort(&ok);
+            if (!ok || !m_servers[role]->listen(QHostAddress::LocalHost, port)) {
+                std::fprintf(stderr, "olvenka-reference-server: cannot listen on port %s: %s\n",
+                             qPrintable(ports.value(role)), qPrintable(m_servers[role]->errorString()));
+                return false;
+            }
+        }
+        return true;
+    }
+
     quint16 port(Role role) const { return m_servers[role]->serverPort(); }
+
     // Carries out one control command; false when it is malformed or cannot be done now.
-    bool execute(const QString &line);
+    bool execute(const QString &line)
+    {
+        const QStringList words = line.split(QLatin1Char(' '));
+        const QString &word = words.at(0);
+        const QString text = line.section(QLatin1Char(' '), 2);
+        bool isNumber = false;
+        const int number = words.value(1).toInt(&isNumber);
+        if (word == QLatin1String("status") || word == QLatin1String("send")) {
+            const bool status = word == QLatin1String("status");
+            const Role role = status ? File : Role(roleNames.indexOf(words.value(1)));
+            const bool valid = status ? QList<int>{11, 13, 16}.contains(number) : roleNames.contains(words.value(1));
+            if (!valid || words.size() < 3 || !m_sockets[role])
+                return false;
+            write(role, status ? words.at(1) + separator + text : text);
+        } else if (word == QLatin1String("header-reply") && (number == 5 || number == 6)) {
+            m_headerReply = number;
+        } else if (word == QLatin1String("file-reply") && QList<int>{7, 8, 9, 10}.contains(number)) {
+            m_fileReply = number;
+        } else if (word == QLatin1String("split-next") && number > 0) {
+            m_split = number;
+        } else if (word == QLatin1String("merge-next")) {
+            m_merge = true;
+        } else if (word == QLatin1String("stall-after") && isNumber && number >= 0) {
+            m_stallAfter = number;
+            readFile();
+        } else if (word == QLatin1String("resume")) {
+            m_stalled = false;
+            if (m_sockets[File])
+                m_sockets[File]->setReadBufferSize(0);
+            readFile();
+        } else {
+            return false;
+        }
+        return true;
+    }
 
 private:
+    void accept(Role role)
+    {
+        while (QTcpSocket *next = m_servers[role]->nextPendingConnection()) {
+            // Only one client session matters: the newest connection replaces the older one.
+            release(role);
+            m_sockets[role] = next;
+            next->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            writeEvent({QStringLiteral("connected"), roleNames[role]});
+            connect(next, &QTcpSocket::readyRead, this, [this, role] { read(role); });
+            connect(next, &QTcpSocket::disconnected, this, [this, role, next] {
+                if (m_sockets[role] == next)
+                    release(role);
+            });
+            if (role == File) {
+                if (m_stalled)
+                    next->setReadBufferSize(stalledBuffer);
+                readFile();
+            }
+        }
+    }
+
+    void release(Role role)
+    {
+        QTcpSocket *old = std::exchange(m_sockets[role], nullptr);
+        if (!old)
+            return;
+        old->disconnect(this);
+        old->abort();
+        old->deleteLater();
+        // A held reply goes with its connection.
+        if (m_held && m_held->first == role)
+            m_held.reset();
+        writeEvent({QStringLiteral("disconnected"), roleNames[role]});
+        // The client never sends a file twice: bytes of the current upload that
+        // went with this connection are lost, later uploads come on a new one.
+        if (role == File && !m_uploads.isEmpty()) {
+            writeEvent({QStringLiteral("partial"), m_uploads.takeFirst().tag, QString::number(m_data.size())});
+            m_data.clear();
+        }
+    }
+
+    void read(Role role)
+    {
+        if (role == File)
+            return readFile();
+        // No framing: whatever is readable now is one message.
+        const QString message = QString::fromUtf8(m_sockets[role]->readAll());
+        const QString code = message.section(separator, 0, 0);
+        if (role == Verify && code == QLatin1String("1"))
+            verify(message);
+        else if (role == Info && code == QLatin1String("4"))
+            header(message);
+        else if (role == Info && (code == QLatin1String("14") || code == QLatin1String("15")))
+            writeEvent({QStringLiteral("command"), code, message.section(separator, 1, 1), message.section(separator, 2)});
+        else
+            qWarning() << "ignored on" << roleNames[role] << message;
+    }
+
+    void verify(const QString &message)
+    {
+        const QString code = message.section(separator, 1, 1);
+        const bool accepted = code == authCode;
+        writeEvent({QStringLiteral("verify"), code, message.section(separator, 2),
+                    accepted ? QStringLiteral("2") : QStringLiteral("3")});
+        if (!accepted)
+            return write(Verify, QStringLiteral("3"));
+        m_uploads.clear();
+        m_data.clear();
+        // Every name is followed by the separator, so the last field is empty.
+        write(Verify, QStringLiteral("2##") + m_printers.join(separator) + separator);
+    }
+
+    void header(const QString &message)
+    {
+        const QStringList fields = message.split(separator);
+        bool sizeOk = false;
+        const qint64 size = fields.value(3).toLongLong(&sizeOk);
+        const QString reply = sizeOk && size >= 0 && m_headerReply == 5 ? QStringLiteral("5") : QStringLiteral("6");
+        writeEvent({QStringLiteral("header"), fields.value(1), fields.value(2), fields.value(3), fields.value(4),
+                    message.section(separator, 5), reply});
+        write(Info, reply);
+        if (reply == QLatin1String("5")) {
+            m_uploads.append({fields.value(4), size});
+            readFile();
+        }
+    }
+
+    void readFile()
+    {
+        QTcpSocket *file = m_sockets[File];
+        if (!file)
+            return;
+        for (;;) {
+            while (!m_uploads.isEmpty() && m_data.size() == m_uploads.first().size)
+                save();
+            // Bytes without an accepted header wait in the socket until one comes.
+            if (m_stalled || m_uploads.isEmpty())
+                return;
+            qint64 limit = m_uploads.first().size - m_data.size();
+            if (m_stallAfter >= 0) {
+                if (m_data.size() >= m_stallAfter) {
+                    m_stallAfter = -1;
+                    m_stalled = true;
+                    file->setReadBufferSize(stalledBuffer);
+                    writeEvent({QStringLiteral("stalled"), m_uploads.first().tag, QString::number(m_data.size())});
+                    return;
+                }
+                limit = qMin(limit, m_stallAfter - m_data.size());
+            }
+            const QByteArray bytes = file->read(limit);
+            if (bytes.isEmpty())
+                return;
+            m_data.append(bytes);
+        }
+    }
+
+    // Saves the oldest upload under its job tag, kept inside the output directory.
+    void save()
+    {
+        const Upload upload = m_uploads.takeFirst();
+        QFile file(QDir(m_outDir).filePath(QString(upload.tag).replace(QLatin1Char('/'), QLatin1Char('_'))));
+        // Flushed before the event tells the test to read it.
+        const bool saved = file.open(QIODevice::WriteOnly) && file.write(m_data) == m_data.size() && file.flush();
+        m_data.clear();
+        write(File, QString::number(m_fileReply));
+        writeEvent({QStringLiteral("received"), upload.tag, QString::number(upload.size),
+                    saved ? file.fileName() : QString()});
+    }
+
+    // Writes a reply on the connection of `role`, split or merged as asked for.
+    void write(Role role, const QString &text)
+    {
+        QByteArray bytes = m_gbk->fromUnicode(text);
+        if (m_merge && !m_held) {
+            m_merge = false;
+            m_held.emplace(role, bytes);
+            return;
+        }
+        if (m_held && m_held->first == role) {
+            bytes.prepend(m_held->second);
+            m_held.reset();
+        }
+        QTcpSocket *socket = m_sockets[role];
+        if (m_split > 0 && m_split < bytes.size()) {
+            QTimer::singleShot(300, this, [this, role, to = QPointer<QTcpSocket>(socket), rest = bytes.mid(m_split)] {
+                if (to)
+                    put(to, role, rest);
+            });
+            bytes.truncate(m_split);
+        }
+        m_split = 0;
+        put(socket, role, bytes);
+    }
+
+    void put(QTcpSocket *socket, Role role, const QByteArray &bytes)
+    {
+        socket->write(bytes);
+        writeEvent({QStringLiteral("sent"), roleNames[role], m_gbk->toUnicode(bytes)});
+    }
+
     struct Upload
     {
         QString tag;
         qint64 size;
     };
-
-    void accept(Role role);
-    void release(Role role);
-    void read(Role role);
-    void verify(const QString &message);
-    void header(const QString &message);
-    void readFile();
-    void save();
-    void resume();
-    // Writes a reply on the connection of `role`, split or merged as asked for.
-    void write(Role role, const QString &text);
-    void put(QTcpSocket *socket, Role role, const QByteArray &bytes);
 
     const QString m_outDir;
     const QStringList m_printers;
@@ -86,230 +290,6 @@ private:
     bool m_merge = false;
     int m_split = 0;
 };
-
-Server::Server(QString outDir, QStringList printers)
-    : m_outDir(std::move(outDir))
-    , m_printers(std::move(printers))
-{
-    for (Role role : {Verify, Info, File}) {
-        m_servers[role] = new QTcpServer(this);
-        connect(m_servers[role], &QTcpServer::newConnection, this, [this, role] { accept(role); });
-    }
-}
-
-bool Server::listen(const QStringList &ports)
-{
-    for (Role role : {Verify, Info, File}) {
-        bool ok = false;
-        const quint16 port = ports.value(role).toUShort(&ok);
-        if (!ok || !m_servers[role]->listen(QHostAddress::LocalHost, port)) {
-            std::fprintf(stderr, "olvenka-reference-server: cannot listen on port %s: %s\n",
-                         qPrintable(ports.value(role)), qPrintable(m_servers[role]->errorString()));
-            return false;
-        }
-    }
-    return true;
-}
-
-bool Server::execute(const QString &line)
-{
-    const QStringList words = line.split(QLatin1Char(' '));
-    const QString &word = words.at(0);
-    const QString text = line.section(QLatin1Char(' '), 2);
-    bool isNumber = false;
-    const int number = words.value(1).toInt(&isNumber);
-    if (word == QLatin1String("status") || word == QLatin1String("send")) {
-        const bool status = word == QLatin1String("status");
-        const Role role = status ? File : Role(roleNames.indexOf(words.value(1)));
-        const bool valid = status ? QList<int>{11, 13, 16}.contains(number) : roleNames.contains(words.value(1));
-        if (!valid || words.size() < 3 || !m_sockets[role])
-            return false;
-        write(role, status ? words.at(1) + separator + text : text);
-    } else if (word == QLatin1String("header-reply") && (number == 5 || number == 6)) {
-        m_headerReply = number;
-    } else if (word == QLatin1String("file-reply") && QList<int>{7, 8, 9, 10}.contains(number)) {
-        m_fileReply = number;
-    } else if (word == QLatin1String("split-next") && number > 0) {
-        m_split = number;
-    } else if (word == QLatin1String("merge-next")) {
-        m_merge = true;
-    } else if (word == QLatin1String("stall-after") && isNumber && number >= 0) {
-        m_stallAfter = number;
-        readFile();
-    } else if (word == QLatin1String("resume")) {
-        resume();
-    } else {
-        return false;
-    }
-    return true;
-}
-
-void Server::accept(Role role)
-{
-    while (QTcpSocket *next = m_servers[role]->nextPendingConnection()) {
-        // Only one client session matters: the newest connection replaces the older one.
-        release(role);
-        m_sockets[role] = next;
-        next->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        writeEvent({QStringLiteral("connected"), roleNames[role]});
-        connect(next, &QTcpSocket::readyRead, this, [this, role] { read(role); });
-        connect(next, &QTcpSocket::disconnected, this, [this, role, next] {
-            if (m_sockets[role] == next)
-                release(role);
-        });
-        if (role == File) {
-            if (m_stalled)
-                next->setReadBufferSize(stalledBuffer);
-            readFile();
-        }
-    }
-}
-
-void Server::release(Role role)
-{
-    QTcpSocket *old = std::exchange(m_sockets[role], nullptr);
-    if (!old)
-        return;
-    old->disconnect(this);
-    old->abort();
-    old->deleteLater();
-    // A held reply goes with its connection.
-    if (m_held && m_held->first == role)
-        m_held.reset();
-    writeEvent({QStringLiteral("disconnected"), roleNames[role]});
-    // The client never sends a file twice: bytes of the current upload that
-    // went with this connection are lost, later uploads come on a new one.
-    if (role == File && !m_uploads.isEmpty()) {
-        writeEvent({QStringLiteral("partial"), m_uploads.takeFirst().tag, QString::number(m_data.size())});
-        m_data.clear();
-    }
-}
-
-void Server::read(Role role)
-{
-    if (role == File)
-        return readFile();
-    // No framing: whatever is readable now is one message.
-    const QString message = QString::fromUtf8(m_sockets[role]->readAll());
-    const QString code = message.section(separator, 0, 0);
-    if (role == Verify && code == QLatin1String("1"))
-        verify(message);
-    else if (role == Info && code == QLatin1String("4"))
-        header(message);
-    else if (role == Info && (code == QLatin1String("14") || code == QLatin1String("15")))
-        writeEvent({QStringLiteral("command"), code, message.section(separator, 1, 1), message.section(separator, 2)});
-    else
-        qWarning() << "ignored on" << roleNames[role] << message;
-}
-
-void Server::verify(const QString &message)
-{
-    const QString code = message.section(separator, 1, 1);
-    const bool accepted = code == authCode;
-    writeEvent({QStringLiteral("verify"), code, message.section(separator, 2),
-                accepted ? QStringLiteral("2") : QStringLiteral("3")});
-    if (!accepted)
-        return write(Verify, QStringLiteral("3"));
-    m_uploads.clear();
-    m_data.clear();
-    // Every name is followed by the separator, so the last field is empty.
-    write(Verify, QStringLiteral("2##") + m_printers.join(separator) + separator);
-}
-
-void Server::header(const QString &message)
-{
-    const QStringList fields = message.split(separator);
-    bool sizeOk = false;
-    const qint64 size = fields.value(3).toLongLong(&sizeOk);
-    const QString reply = sizeOk && size >= 0 && m_headerReply == 5 ? QStringLiteral("5") : QStringLiteral("6");
-    writeEvent({QStringLiteral("header"), fields.value(1), fields.value(2), fields.value(3), fields.value(4),
-                message.section(separator, 5), reply});
-    write(Info, reply);
-    if (reply == QLatin1String("5")) {
-        m_uploads.append({fields.value(4), size});
-        readFile();
-    }
-}
-
-void Server::readFile()
-{
-    QTcpSocket *file = m_sockets[File];
-    if (!file)
-        return;
-    for (;;) {
-        while (!m_uploads.isEmpty() && m_data.size() == m_uploads.first().size)
-            save();
-        // Bytes without an accepted header wait in the socket until one comes.
-        if (m_stalled || m_uploads.isEmpty())
-            return;
-        qint64 limit = m_uploads.first().size - m_data.size();
-        if (m_stallAfter >= 0) {
-            if (m_data.size() >= m_stallAfter) {
-                m_stallAfter = -1;
-                m_stalled = true;
-                file->setReadBufferSize(stalledBuffer);
-                writeEvent({QStringLiteral("stalled"), m_uploads.first().tag, QString::number(m_data.size())});
-                return;
-            }
-            limit = qMin(limit, m_stallAfter - m_data.size());
-        }
-        const QByteArray bytes = file->read(limit);
-        if (bytes.isEmpty())
-            return;
-        m_data.append(bytes);
-    }
-}
-
-// Saves the oldest upload under its job tag, kept inside the output directory.
-void Server::save()
-{
-    const Upload upload = m_uploads.takeFirst();
-    QFile file(QDir(m_outDir).filePath(QString(upload.tag).replace(QLatin1Char('/'), QLatin1Char('_'))));
-    // Flushed before the event tells the test to read it.
-    const bool saved = file.open(QIODevice::WriteOnly) && file.write(m_data) == m_data.size() && file.flush();
-    m_data.clear();
-    write(File, QString::number(m_fileReply));
-    writeEvent({QStringLiteral("received"), upload.tag, QString::number(upload.size),
-                saved ? file.fileName() : QString()});
-}
-
-void Server::resume()
-{
-    m_stalled = false;
-    if (m_sockets[File])
-        m_sockets[File]->setReadBufferSize(0);
-    readFile();
-}
-
-void Server::write(Role role, const QString &text)
-{
-    QByteArray bytes = m_gbk->fromUnicode(text);
-    if (m_merge && !m_held) {
-        m_merge = false;
-        m_held.emplace(role, bytes);
-        return;
-    }
-    if (m_held && m_held->first == role) {
-        bytes.prepend(m_held->second);
-        m_held.reset();
-    }
-    QTcpSocket *socket = m_sockets[role];
-    if (m_split > 0 && m_split < bytes.size()) {
-        QTimer::singleShot(300, this, [this, role, to = QPointer<QTcpSocket>(socket), rest = bytes.mid(m_split)] {
-            if (to)
-                put(to, role, rest);
-        });
-        bytes.truncate(m_split);
-    }
-    m_split = 0;
-    put(socket, role, bytes);
-}
-
-void Server::put(QTcpSocket *socket, Role role, const QByteArray &bytes)
-{
-    socket->write(bytes);
-    writeEvent({QStringLiteral("sent"), roleNames[role], m_gbk->toUnicode(bytes)});
-}
 
 } // namespace
 
@@ -346,27 +326,24 @@ int main(int argc, char *argv[])
 
     // Control over stdin, one command per line, each answered once it took
     // effect. End of input ends the program, so it never outlives its test.
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QByteArray pending;
-    QObject::connect(&input, &QSocketNotifier::activated, &server, [&] {
-        char chunk[4096];
-        const ssize_t count = ::read(STDIN_FILENO, chunk, sizeof chunk);
-        if (count < 0 && (errno == EINTR || errno == EAGAIN))
-            return;
-        if (count <= 0) {
-            input.setEnabled(false);
+    // Unbuffered, so lines not read yet stay in the pipe and wake the notifier.
+    QFile input;
+    input.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
+    QSocketNotifier notifier(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &server, [&] {
+        const QByteArray raw = input.readLine();
+        if (raw.isEmpty()) {
+            notifier.setEnabled(false);
             QCoreApplication::exit(0);
             return;
         }
-        pending.append(chunk, int(count));
-        for (int end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
-            const QString line = QString::fromUtf8(pending.left(end)).remove(QLatin1Char('\r'));
-            pending.remove(0, end + 1);
-            if (!line.isEmpty() && server.execute(line))
-                writeEvent({QStringLiteral("ok"), line.section(QLatin1Char(' '), 0, 0)});
-            else if (!line.isEmpty())
-                writeEvent({QStringLiteral("error"), QStringLiteral("refused (malformed, or no connection): ") + line});
-        }
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.isEmpty())
+            return;
+        if (server.execute(line))
+            writeEvent({QStringLiteral("ok"), line.section(QLatin1Char(' '), 0, 0)});
+        else
+            writeEvent({QStringLiteral("error"), QStringLiteral("refused (malformed, or no connection): ") + line});
     });
     return QCoreApplication::exec();
 }

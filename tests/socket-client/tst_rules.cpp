@@ -10,10 +10,8 @@ class RulesTest : public QObject
     Q_OBJECT
 
 private slots:
-    void printerList_data();
-    void printerList();
-    void replyCode_data();
-    void replyCode();
+    void replies_data();
+    void replies();
     void spooledName_data();
     void spooledName();
     void plainFileName_data();
@@ -21,41 +19,31 @@ private slots:
     void initialGeometry();
 };
 
-void RulesTest::printerList_data()
-{
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QStringList>("names");
-    const QByteArray gbk = QTextCodec::codecForName("GBK")->fromUnicode(QStringLiteral("2##财务打印机##Say \"hi\"##"));
-    QTest::newRow("trailing separator") << QByteArray("2##A##B##") << QStringList{QStringLiteral("A"), QStringLiteral("B")};
-    QTest::newRow("last name dropped") << QByteArray("2##A") << QStringList();
-    QTest::newRow("code alone") << QByteArray("2") << QStringList();
-    QTest::newRow("empty name kept") << QByteArray("2####B##") << QStringList{QString(), QStringLiteral("B")};
-    QTest::newRow("GBK") << gbk << QStringList{QStringLiteral("财务打印机"), QStringLiteral("Say \"hi\"")};
-}
-
-void RulesTest::printerList()
-{
-    QFETCH(QByteArray, reply);
-    QFETCH(QStringList, names);
-    QCOMPARE(protocol::printerList(reply), names);
-}
-
-void RulesTest::replyCode_data()
+void RulesTest::replies_data()
 {
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<int>("code");
-    QTest::newRow("bare") << QByteArray("5") << 5;
-    QTest::newRow("fields") << QByteArray("13##a.pdf") << 13;
-    QTest::newRow("up to NUL") << QByteArray("6\0" "5", 3) << 6;
-    QTest::newRow("no number") << QByteArray("ok") << 0;
-    QTest::newRow("merged") << QByteArray("813##a.pdf") << 813;
+    QTest::addColumn<QStringList>("names");
+    const QByteArray gbk = QTextCodec::codecForName("GBK")->fromUnicode(QStringLiteral("2##财务打印机##Say \"hi\"##"));
+    const QStringList none;
+    QTest::newRow("trailing separator") << QByteArray("2##A##B##") << 2
+                                        << QStringList{QStringLiteral("A"), QStringLiteral("B")};
+    QTest::newRow("last name dropped") << QByteArray("2##A") << 2 << none;
+    QTest::newRow("code alone") << QByteArray("2") << 2 << none;
+    QTest::newRow("empty name kept") << QByteArray("2####B##") << 2 << QStringList{QString(), QStringLiteral("B")};
+    QTest::newRow("GBK") << gbk << 2 << QStringList{QStringLiteral("财务打印机"), QStringLiteral("Say \"hi\"")};
+    QTest::newRow("fields") << QByteArray("13##a.pdf") << 13 << none;
+    QTest::newRow("up to NUL") << QByteArray("6\0" "5", 3) << 6 << none;
+    QTest::newRow("no number") << QByteArray("ok") << 0 << none;
+    QTest::newRow("merged") << QByteArray("813##a.pdf") << 813 << none;
 }
 
-void RulesTest::replyCode()
+// A reply's code, and the printer names when it is a printer list.
+void RulesTest::replies()
 {
     QFETCH(QByteArray, reply);
-    QFETCH(int, code);
-    QCOMPARE(protocol::replyCode(reply), code);
+    QTEST(protocol::replyCode(reply), "code");
+    QTEST(protocol::printerList(reply), "names");
 }
 
 void RulesTest::spooledName_data()
