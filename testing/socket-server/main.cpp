@@ -43,9 +43,10 @@ void writeEvent(const QStringList &fields)
 class Server : public QObject
 {
 public:
-    Server(QString outDir, QStringList printers)
+    // `printers`: one name a line.
+    Server(QString outDir, const QString &printers)
         : m_outDir(std::move(outDir))
-        , m_printers(std::move(printers))
+        , m_printers(printers.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
     {
         for (Role role : {Verify, Info, File}) {
             m_servers[role] = new QTcpServer(this);
@@ -250,22 +251,15 @@ private:
             bytes.prepend(m_held->second);
             m_held.reset();
         }
-        QTcpSocket *socket = m_sockets[role];
         if (m_split > 0 && m_split < bytes.size()) {
-            QTimer::singleShot(300, this, [this, role, to = QPointer<QTcpSocket>(socket), rest = bytes.mid(m_split)] {
+            QTimer::singleShot(300, this, [to = QPointer<QTcpSocket>(m_sockets[role]), rest = bytes.mid(m_split)] {
                 if (to)
-                    put(to, role, rest);
+                    to->write(rest);
             });
             bytes.truncate(m_split);
         }
         m_split = 0;
-        put(socket, role, bytes);
-    }
-
-    void put(QTcpSocket *socket, Role role, const QByteArray &bytes)
-    {
-        socket->write(bytes);
-        writeEvent({QStringLiteral("sent"), roleNames[role], m_gbk->toUnicode(bytes)});
+        m_sockets[role]->write(bytes);
     }
 
     struct Upload
@@ -302,22 +296,13 @@ int main(int argc, char *argv[])
         const int at = arguments.lastIndexOf(QLatin1String(name));
         return at > 0 ? arguments.value(at + 1) : QString();
     };
-    QStringList printers{QStringLiteral("Office"), QStringLiteral("财务打印机"), QStringLiteral("Say \"hi\"")};
-    QFile printersFile(option("--printers-file"));
-    if (!printersFile.fileName().isEmpty()) {
-        if (!printersFile.open(QIODevice::ReadOnly | QIODevice::Text)) {
-            std::fprintf(stderr, "olvenka-reference-server: cannot read %s\n", qPrintable(printersFile.fileName()));
-            return 1;
-        }
-        printers = QString::fromUtf8(printersFile.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
+    const QString printers = option("--printers");
     const QString outDir = option("--out");
-    if (outDir.isEmpty() || !QDir(outDir).exists() || !QTextCodec::codecForName("GBK")) {
-        std::fprintf(stderr, "usage: olvenka-reference-server --out DIR [--ports V,I,F] [--printers-file FILE]\n"
-                             "(DIR must exist, and Qt must have the GBK text codec)\n");
+    if (outDir.isEmpty() || !QDir(outDir).exists()) {
+        std::fprintf(stderr, "usage: olvenka-reference-server --out DIR [--ports V,I,F] [--printers NAMES]\n");
         return 1;
     }
-    Server server(outDir, printers);
+    Server server(outDir, printers.isEmpty() ? QStringLiteral("Office\n财务打印机\nSay \"hi\"") : printers);
     const QString ports = option("--ports");
     if (!server.listen((ports.isEmpty() ? QStringLiteral("8888,8848,8818") : ports).split(QLatin1Char(','))))
         return 1;
@@ -332,14 +317,9 @@ int main(int argc, char *argv[])
     QSocketNotifier notifier(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &server, [&] {
         const QByteArray raw = input.readLine();
-        if (raw.isEmpty()) {
-            notifier.setEnabled(false);
-            QCoreApplication::exit(0);
-            return;
-        }
+        if (raw.isEmpty())
+            return QCoreApplication::exit(0);
         const QString line = QString::fromUtf8(raw).trimmed();
-        if (line.isEmpty())
-            return;
         if (server.execute(line))
             writeEvent({QStringLiteral("ok"), line.section(QLatin1Char(' '), 0, 0)});
         else
