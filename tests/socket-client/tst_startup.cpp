@@ -48,7 +48,6 @@ void StartupTest::firstStartRegistersAndKeepsItsTables()
                                                        serviceName, QStringLiteral("callPrintOperation"));
     call << QString() << QString();
     const QDBusReply<int> reply = QDBusConnection::systemBus().call(call);
-    QVERIFY2(reply.isValid(), qPrintable(reply.error().message()));
     QCOMPARE(reply.value(), -1);
     QCOMPARE(qint64(bus->servicePid(serviceName)), client.processId());
 
@@ -82,8 +81,7 @@ void StartupTest::secondStartRaisesTheFirstWindow()
     QProcess second;
     second.start(program, QStringList());
     QVERIFY(second.waitForFinished(10000));
-    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(second.exitStatus() == QProcess::NormalExit && second.exitCode() == 0);
     QTRY_VERIFY(window.isVisible() && !(window.windowState() & Qt::WindowMinimized));
 }
 

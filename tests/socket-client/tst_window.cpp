@@ -83,7 +83,6 @@ private slots:
     void cleanup();
     void backOnConnectPage_data();
     void backOnConnectPage();
-    void savedServers();
     void upload_data();
     void upload();
     void onlyJobFilesInTheSpool();
@@ -94,10 +93,9 @@ private slots:
     void readOnlyDatabase();
     void burstOfJobs();
     void printerPage();
+    void queueView_data();
     void queueView();
-    void contextMenu_data();
-    void contextMenu();
-    void titleBar();
+    void savedServers();
 
 private:
     bool startServer(const QStringList &arguments = {})
@@ -132,6 +130,13 @@ private:
     }
     // Hands a spooled file to the window as the print backend does, over the bus.
     int callPrint(const QString &fileName);
+    // Spools a job, hands it over and waits until the server has it whole.
+    void printJob(const QString &name, const QByteArray &data)
+    {
+        spool(name, data);
+        QCOMPARE(callPrint(name), 0);
+        QCOMPARE(contents(m_server->waitFor(QStringLiteral("received")).value(2)), data);
+    }
     // Quits through the tray menu's slot, then lets later event loops run:
     // a quit outside the application's loop would end them at once.
     void quitWindow()
@@ -262,53 +267,6 @@ void WindowTest::backOnConnectPage()
     QTRY_COMPARE(remindText(), message);
     QCOMPARE(m_window->geometry(), QRect(400, 300, 500, 350));
     QCOMPARE(child<QComboBox>("comboBox")->currentText(), address);
-}
-
-void WindowTest::savedServers()
-{
-    JobDatabase::open(m_settings.databaseFile);
-    // The first is marked for automatic login; nothing listens there.
-    JobDatabase::saveServer(QStringLiteral("127.0.0.3"), QStringLiteral("AAAA"), true, true);
-    JobDatabase::saveServer(QStringLiteral("127.0.0.4"), QStringLiteral("BBBB"), true, false);
-    JobDatabase::close();
-    showWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    auto *box = child<QComboBox>("comboBox");
-    auto *codeField = child<QLineEdit>("codeLineEdit");
-    auto *login = child<QCheckBox>("loginCheckBox");
-    auto *save = child<QCheckBox>("checkBox");
-    QCOMPARE(box->count(), 2);
-    QTRY_COMPARE(remindText(), QStringLiteral("Connection exception"));
-
-    box->setEditText(QStringLiteral("127.0.0.9"));
-    QVERIFY(codeField->text().isEmpty() && !login->isChecked());
-    box->setEditText(QStringLiteral("127.0.0.3"));
-    QVERIFY(codeField->text() == QStringLiteral("AAAA") && login->isChecked());
-    save->setChecked(false);
-    emit box->activated(QStringLiteral("127.0.0.3"));
-    QVERIFY(login->isChecked() && save->isChecked());
-    emit box->activated(QStringLiteral("127.0.0.4"));
-    QVERIFY(codeField->text() == QStringLiteral("BBBB") && !login->isChecked());
-
-    QTest::mouseClick(login, Qt::LeftButton);
-    QVERIFY(login->isChecked() && save->isChecked());
-    QTest::mouseClick(save, Qt::LeftButton);
-    QVERIFY(!login->isChecked() && !save->isChecked());
-
-    auto *list = qobject_cast<QListWidget *>(box->view());
-    emit list->itemWidget(list->item(0))->findChild<QPushButton *>()->pressed();
-    QCOMPARE(box->count(), 1);
-    QCOMPARE(JobDatabase::servers().value(0).ip, QStringLiteral("127.0.0.4"));
-
-    QTest::keyClicks(box->lineEdit(), QStringLiteral("1234567890123456789"));
-    QCOMPARE(box->currentText().size(), 15);
-    codeField->clear();
-    QTest::keyClicks(codeField, QStringLiteral("ab-c_1234567890123"));
-    QCOMPARE(codeField->text(), QStringLiteral("abc123456789"));
-    box->setEditText(QString());
-    // A shortcut clicks its button after a short animation.
-    QTest::keyClick(m_window.get(), Qt::Key_Return);
-    QTRY_COMPARE(remindText(), QStringLiteral("Please enter the server IP address!"));
 }
 
 void WindowTest::upload_data()
@@ -455,10 +413,7 @@ void WindowTest::interruptedUpload()
         QVERIFY(m_server->command(QStringLiteral("resume")));
         QVERIFY(!m_server->waitFor(QStringLiteral("partial")).isEmpty());
     }
-    const QByteArray data = randomBytes(20000);
-    spool(QStringLiteral("2_0_next.doc_0_Office.pdf"), data);
-    QCOMPARE(callPrint(QStringLiteral("2_0_next.doc_0_Office.pdf")), 0);
-    QCOMPARE(contents(m_server->waitFor(QStringLiteral("received")).value(2)), data);
+    printJob(QStringLiteral("2_0_next.doc_0_Office.pdf"), randomBytes(20000));
     QTRY_COMPARE(JobDatabase::jobs().size(), 1);
 }
 
@@ -474,10 +429,8 @@ void WindowTest::readOnlyDatabase()
     LogCapture log("olvenka.database");
     // The client goes on past a job it cannot store.
     for (const QString &name : {QStringLiteral("1_0_a.doc_0_Office.pdf"), QStringLiteral("2_0_b.doc_0_Office.pdf")}) {
-        const QString path = spool(name, randomBytes(3000));
-        QCOMPARE(callPrint(name), 0);
-        QVERIFY(!m_server->waitFor(QStringLiteral("received")).isEmpty());
-        QTRY_VERIFY(!QFile::exists(path));
+        printJob(name, randomBytes(3000));
+        QTRY_VERIFY(QDir(m_settings.spoolDir).isEmpty());
     }
     QVERIFY(log.contains(QtDebugMsg, QStringLiteral("insert failed!")));
     QVERIFY(m_server->command(QStringLiteral("status 13 a1.pdf")));
@@ -567,30 +520,6 @@ void WindowTest::printerPage()
     QVERIFY(!QFile::exists(canary));
 }
 
-void WindowTest::queueView()
-{
-    QVERIFY(login());
-    for (int i = 0; i < 40; ++i)
-        addJob(QStringLiteral("job%1").arg(i), QStringLiteral("Office"), i == 39 ? 7 : 2);
-    page()->findChild<QPushButton *>(QStringLiteral("viewBtn"))->click();
-    PrintLogWidget *view = page()->printLogWidget();
-    QTRY_VERIFY(view->isVisible());
-    auto *model = qobject_cast<QStandardItemModel *>(view->findChild<QTableView *>()->model());
-    const auto filled = [model](int row) { return model->item(row, 0) != nullptr; };
-    QCOMPARE(model->rowCount(), 40);
-    QVERIFY(filled(0) && filled(39));
-    // Newest first; a state the client does not know shows as an anomaly.
-    QCOMPARE(model->item(0, 3)->text(), QStringLiteral("Printer anomaly"));
-    QCOMPARE(model->item(0, 0)->text(), QStringLiteral("1"));
-
-    QScrollBar *bar = view->findChild<QTableView *>()->verticalScrollBar();
-    bar->setValue(20);
-    view->fillTableView();
-    QVERIFY(!filled(19) && filled(20) && filled(39));
-    bar->setValue(5);
-    QVERIFY(!filled(4) && filled(5) && filled(13) && !filled(14));
-}
-
 QString WindowTest::openContextMenu(int choose)
 {
     QString enabled;
@@ -613,30 +542,50 @@ QString WindowTest::openContextMenu(int choose)
     return enabled;
 }
 
-void WindowTest::contextMenu_data()
+void WindowTest::queueView_data()
 {
     QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("enabled");
-    QTest::newRow("printed") << 0 << QStringLiteral("00");
-    QTest::newRow("printing") << 1 << QStringLiteral("10");
-    QTest::newRow("waiting") << 2 << QStringLiteral("11");
-    QTest::newRow("cancelled") << 3 << QStringLiteral("00");
-    QTest::newRow("anomaly") << -1 << QStringLiteral("00");
-    QTest::newRow("no current row") << 2 << QStringLiteral("00");
+    QTest::newRow("printed") << 0 << QStringLiteral("Completed") << QStringLiteral("00");
+    QTest::newRow("printing") << 1 << QStringLiteral("Printing") << QStringLiteral("10");
+    QTest::newRow("waiting") << 2 << QStringLiteral("Print waiting") << QStringLiteral("11");
+    QTest::newRow("cancelled") << 3 << QStringLiteral("Cancel printing") << QStringLiteral("00");
+    QTest::newRow("anomaly") << -1 << QStringLiteral("Printer anomaly") << QStringLiteral("00");
+    QTest::newRow("unknown state") << 7 << QStringLiteral("Printer anomaly") << QStringLiteral("00");
+    QTest::newRow("no current row") << 2 << QStringLiteral("Print waiting") << QStringLiteral("00");
 }
 
-// The server gets each command whole; prioritising leaves the job's state,
-// cancelling sets it.
-void WindowTest::contextMenu()
+// The queue view: the newest job first with its state, rows filled as they
+// come into view, and the right-click menu on the current job. The server
+// gets each command whole; prioritising leaves the job's state, cancelling
+// sets it.
+void WindowTest::queueView()
 {
     QFETCH(int, state);
     QFETCH(QString, enabled);
     QVERIFY(login());
+    for (int i = 0; i < 39; ++i)
+        addJob(QStringLiteral("job%1").arg(i), QStringLiteral("Office"), 2);
     addJob(QStringLiteral("r5.pdf"), QStringLiteral("Office"), state);
     page()->findChild<QPushButton *>(QStringLiteral("viewBtn"))->click();
-    auto *view = page()->printLogWidget()->findChild<QTableView *>();
+    PrintLogWidget *log = page()->printLogWidget();
+    QTRY_VERIFY(log->isVisible());
+    auto *view = log->findChild<QTableView *>();
+    auto *model = qobject_cast<QStandardItemModel *>(view->model());
+    const auto filled = [model](int row) { return model->item(row, 0) != nullptr; };
+    QCOMPARE(model->rowCount(), 40);
+    QVERIFY(filled(0) && filled(39));
+    QCOMPARE(model->item(0, 0)->text(), QStringLiteral("1"));
+    QTEST(model->item(0, 3)->text(), "text");
+    view->verticalScrollBar()->setValue(20);
+    log->fillTableView();
+    QVERIFY(!filled(19) && filled(20) && filled(39));
+    view->verticalScrollBar()->setValue(5);
+    QVERIFY(!filled(4) && filled(5) && filled(13) && !filled(14));
+
     if (QTest::currentDataTag() != QByteArray("no current row"))
-        view->setCurrentIndex(view->model()->index(0, 1));
+        view->setCurrentIndex(model->index(0, 1));
     const auto command = [](const char *code) {
         return QStringList{QLatin1String(code), QStringLiteral("Office"), QStringLiteral("r5.pdf")};
     };
@@ -655,12 +604,14 @@ void WindowTest::contextMenu()
 
 // A saved server marked so is logged in to at the start, and the window grows
 // around its centre. Then the title bar's buttons: the queue view's return,
-// closing to the tray and back, and switching server.
-void WindowTest::titleBar()
+// closing to the tray and back, and switching server. Back on the connect
+// page, the saved servers fill in the form.
+void WindowTest::savedServers()
 {
     QVERIFY(startServer());
     JobDatabase::open(m_settings.databaseFile);
     JobDatabase::saveServer(loopback, code, true, true);
+    JobDatabase::saveServer(QStringLiteral("127.0.0.4"), QStringLiteral("BBBB"), true, false);
     JobDatabase::close();
     showWindow();
     QCOMPARE(m_server->waitFor(QStringLiteral("verify")), (QStringList{code, loopback, QStringLiteral("2")}));
@@ -695,6 +646,44 @@ void WindowTest::titleBar()
     QCOMPARE(child<QLineEdit>("codeLineEdit")->text(), code);
     QVERIFY(!titleButton("switch")->isVisible());
     QTRY_VERIFY(sessionClosed());
+
+    auto *box = child<QComboBox>("comboBox");
+    auto *codeField = child<QLineEdit>("codeLineEdit");
+    auto *login = child<QCheckBox>("loginCheckBox");
+    auto *save = child<QCheckBox>("checkBox");
+    QCOMPARE(box->count(), 2);
+
+    box->setEditText(QStringLiteral("127.0.0.9"));
+    QVERIFY(codeField->text().isEmpty() && !login->isChecked());
+    box->setEditText(loopback);
+    QVERIFY(codeField->text() == code && login->isChecked());
+    save->setChecked(false);
+    emit box->activated(loopback);
+    QVERIFY(login->isChecked() && save->isChecked());
+    emit box->activated(QStringLiteral("127.0.0.4"));
+    QVERIFY(codeField->text() == QStringLiteral("BBBB") && !login->isChecked());
+
+    QTest::mouseClick(login, Qt::LeftButton);
+    QVERIFY(login->isChecked() && save->isChecked());
+    QTest::mouseClick(save, Qt::LeftButton);
+    QVERIFY(!login->isChecked() && !save->isChecked());
+
+    auto *list = qobject_cast<QListWidget *>(box->view());
+    emit list->itemWidget(list->item(0))->findChild<QPushButton *>()->pressed();
+    QCOMPARE(box->count(), 1);
+    QCOMPARE(JobDatabase::servers().value(0).ip, QStringLiteral("127.0.0.4"));
+
+    QTest::keyClicks(box->lineEdit(), QStringLiteral("1234567890123456789"));
+    QCOMPARE(box->currentText().size(), 15);
+    codeField->clear();
+    QTest::keyClicks(codeField, QStringLiteral("ab-c_1234567890123"));
+    QCOMPARE(codeField->text(), QStringLiteral("abc123456789"));
+    box->setEditText(QString());
+    // A shortcut clicks its button after a short animation, in the active window.
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::keyClick(m_window.get(), Qt::Key_Return);
+    QTRY_COMPARE(remindText(), QStringLiteral("Please enter the server IP address!"));
 }
 
 int main(int argc, char **argv)

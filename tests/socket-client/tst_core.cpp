@@ -1,19 +1,21 @@
-// The job and server tables in a real SQLite file.
+// The socket client's core without sockets or windows: the message and
+// file-name rules, and the job and server tables in a real SQLite file.
+#include "clientresources.h"
 #include "jobdatabase.h"
 #include "logcapture.h"
+#include "protocol.h"
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCodec>
 
 namespace {
-
-using Server = JobDatabase::Server;
 
 // The rows of confInfo as "ip|code|login", in table order.
 QStringList serverRows()
 {
     QStringList rows;
-    for (const Server &server : JobDatabase::servers())
+    for (const JobDatabase::Server &server : JobDatabase::servers())
         rows << server.ip + QLatin1Char('|') + server.code + QLatin1Char('|') + QString::number(server.login);
     return rows;
 }
@@ -25,13 +27,20 @@ QStringList rows(const char *spaced)
 
 } // namespace
 
-class JobDatabaseTest : public QObject
+class CoreTest : public QObject
 {
     Q_OBJECT
 
 private slots:
     void init();
     void cleanup() { JobDatabase::close(); }
+    void replies_data();
+    void replies();
+    void spooledName_data();
+    void spooledName();
+    void plainFileName_data();
+    void plainFileName();
+    void initialGeometry();
     void storedAsTheyAreAcrossReopening();
     void saveStep_data();
     void saveStep();
@@ -44,14 +53,93 @@ private:
     QTemporaryDir m_dir;
 };
 
-void JobDatabaseTest::init()
+void CoreTest::init()
 {
     QFile::remove(file());
     JobDatabase::open(file());
 }
 
+void CoreTest::replies_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QStringList>("names");
+    const QByteArray gbk = QTextCodec::codecForName("GBK")->fromUnicode(QStringLiteral("2##财务打印机##Say \"hi\"##"));
+    const QStringList none;
+    QTest::newRow("trailing separator") << QByteArray("2##A##B##") << 2
+                                        << QStringList{QStringLiteral("A"), QStringLiteral("B")};
+    QTest::newRow("last name dropped") << QByteArray("2##A") << 2 << none;
+    QTest::newRow("code alone") << QByteArray("2") << 2 << none;
+    QTest::newRow("empty name kept") << QByteArray("2####B##") << 2 << QStringList{QString(), QStringLiteral("B")};
+    QTest::newRow("GBK") << gbk << 2 << QStringList{QStringLiteral("财务打印机"), QStringLiteral("Say \"hi\"")};
+    QTest::newRow("fields") << QByteArray("13##a.pdf") << 13 << none;
+    QTest::newRow("up to NUL") << QByteArray("6\0" "5", 3) << 6 << none;
+    QTest::newRow("no number") << QByteArray("ok") << 0 << none;
+    QTest::newRow("merged") << QByteArray("813##a.pdf") << 813 << none;
+}
+
+// A reply's code, and the printer names when it is a printer list.
+void CoreTest::replies()
+{
+    QFETCH(QByteArray, reply);
+    QTEST(protocol::replyCode(reply), "code");
+    QTEST(protocol::printerList(reply), "names");
+}
+
+void CoreTest::spooledName_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QString>("printer");
+    QTest::addColumn<QString>("pdfName");
+    const auto row = [](const char *tag, const QString &line) {
+        const QStringList values = line.split(QLatin1Char(' '));
+        QTest::newRow(tag) << values[0] << values[1] << values[2] << values[3] << values[4];
+    };
+    row("usual", QStringLiteral("7_0_report.docx_0_Office.pdf 7 report.docx Office report7.pdf"));
+    row("dots in document", QStringLiteral("12_0_a.b.c_0_P.pdf 12 a.b.c P a.b12.pdf"));
+    row("no separator", QStringLiteral("plain.pdf plain.pdf   plain.pdf.pdf"));
+    row("every .pdf removed", QStringLiteral("3_0_x.pdf_0_my.pdf.pdf 3 x.pdf my x3.pdf"));
+}
+
+void CoreTest::spooledName()
+{
+    QFETCH(QString, fileName);
+    const protocol::SpooledName name = protocol::parseSpooledName(fileName);
+    QTEST(name.jobTag, "tag");
+    QTEST(name.documentName, "document");
+    QTEST(name.printerName, "printer");
+    QTEST(protocol::pdfName(name.documentName, name.jobTag), "pdfName");
+}
+
+void CoreTest::plainFileName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("plain");
+    QTest::newRow("job") << QStringLiteral("7_0_a_0_b.pdf") << true;
+    QTest::newRow("dots inside") << QStringLiteral("..x") << true;
+    QTest::newRow("empty") << QStringLiteral("") << false;
+    QTest::newRow("dot") << QStringLiteral(".") << false;
+    QTest::newRow("dot dot") << QStringLiteral("..") << false;
+    QTest::newRow("up") << QStringLiteral("../../home/user/x") << false;
+    QTest::newRow("subfolder") << QStringLiteral("a/b") << false;
+}
+
+void CoreTest::plainFileName()
+{
+    QFETCH(QString, name);
+    QTEST(protocol::isPlainFileName(name), "plain");
+}
+
+void CoreTest::initialGeometry()
+{
+    QCOMPARE(::initialGeometry(QSize(1280, 800)), QRect(390, 225, 500, 350));
+    QCOMPARE(::initialGeometry(QSize(400, 300)), QRect(-50, -25, 500, 350));
+}
+
 // Quotes in names are stored as they are, and rows outlive the connection.
-void JobDatabaseTest::storedAsTheyAreAcrossReopening()
+void CoreTest::storedAsTheyAreAcrossReopening()
 {
     const QString address = QStringLiteral("1\",\"x\",1);--");
     const QString printer = QStringLiteral("Say \"hi\"");
@@ -75,7 +163,7 @@ void JobDatabaseTest::storedAsTheyAreAcrossReopening()
     QVERIFY(JobDatabase::servers().isEmpty());
 }
 
-void JobDatabaseTest::saveStep_data()
+void CoreTest::saveStep_data()
 {
     QTest::addColumn<bool>("save");
     QTest::addColumn<bool>("login");
@@ -91,7 +179,7 @@ void JobDatabaseTest::saveStep_data()
     QTest::newRow("known, forgotten") << false << false << rows("10.0.0.1|OLD1|1");
 }
 
-void JobDatabaseTest::saveStep()
+void CoreTest::saveStep()
 {
     QFETCH(bool, save);
     QFETCH(bool, login);
@@ -104,7 +192,7 @@ void JobDatabaseTest::saveStep()
     QTEST(serverRows(), "rows");
 }
 
-void JobDatabaseTest::jobStates()
+void CoreTest::jobStates()
 {
     const auto insert = [](const char *pdf, const char *printer, int state) {
         return JobDatabase::insertJob(QLatin1String(pdf), QLatin1String(printer), QStringLiteral("f"), state,
@@ -125,7 +213,7 @@ void JobDatabaseTest::jobStates()
     QCOMPARE(JobDatabase::jobs().size(), 4);
 }
 
-void JobDatabaseTest::unopenedDatabase()
+void CoreTest::unopenedDatabase()
 {
     JobDatabase::close();
     LogCapture log("olvenka.database");
@@ -139,5 +227,5 @@ void JobDatabaseTest::unopenedDatabase()
     QCOMPARE(JobDatabase::jobState(QStringLiteral("x.pdf")), 0);
 }
 
-QTEST_GUILESS_MAIN(JobDatabaseTest)
-#include "tst_jobdatabase.moc"
+QTEST_GUILESS_MAIN(CoreTest)
+#include "tst_core.moc"
