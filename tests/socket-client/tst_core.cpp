@@ -20,11 +20,6 @@ QStringList serverRows()
     return rows;
 }
 
-QStringList rows(const char *spaced)
-{
-    return QString::fromUtf8(spaced).split(QLatin1Char(' '));
-}
-
 } // namespace
 
 class CoreTest : public QObject
@@ -89,28 +84,26 @@ void CoreTest::replies()
 void CoreTest::spooledName_data()
 {
     QTest::addColumn<QString>("fileName");
-    QTest::addColumn<QString>("tag");
-    QTest::addColumn<QString>("document");
-    QTest::addColumn<QString>("printer");
-    QTest::addColumn<QString>("pdfName");
-    const auto row = [](const char *tag, const QString &line) {
-        const QStringList values = line.split(QLatin1Char(' '));
-        QTest::newRow(tag) << values[0] << values[1] << values[2] << values[3] << values[4];
+    QTest::addColumn<QString>("parts");
+    const auto row = [](const char *fileName, const char *parts) {
+        QTest::newRow(fileName) << QString::fromLatin1(fileName) << QString::fromLatin1(parts);
     };
-    row("usual", QStringLiteral("7_0_report.docx_0_Office.pdf 7 report.docx Office report7.pdf"));
-    row("dots in document", QStringLiteral("12_0_a.b.c_0_P.pdf 12 a.b.c P a.b12.pdf"));
-    row("no separator", QStringLiteral("plain.pdf plain.pdf   plain.pdf.pdf"));
-    row("every .pdf removed", QStringLiteral("3_0_x.pdf_0_my.pdf.pdf 3 x.pdf my x3.pdf"));
+    row("7_0_report.docx_0_Office.pdf", "7|report.docx|Office|report7.pdf");
+    row("12_0_a.b.c_0_P.pdf", "12|a.b.c|P|a.b12.pdf");
+    row("plain.pdf", "plain.pdf|||plain.pdf.pdf");
+    // Every ".pdf" goes from the printer's name.
+    row("3_0_x.pdf_0_my.pdf.pdf", "3|x.pdf|my|x3.pdf");
 }
 
+// Job tag, document and printer of a spooled file's name, and the job's key.
 void CoreTest::spooledName()
 {
     QFETCH(QString, fileName);
     const protocol::SpooledName name = protocol::parseSpooledName(fileName);
-    QTEST(name.jobTag, "tag");
-    QTEST(name.documentName, "document");
-    QTEST(name.printerName, "printer");
-    QTEST(protocol::pdfName(name.documentName, name.jobTag), "pdfName");
+    QTEST(QStringList({name.jobTag, name.documentName, name.printerName,
+                       protocol::pdfName(name.documentName, name.jobTag)})
+              .join(QLatin1Char('|')),
+          "parts");
 }
 
 void CoreTest::plainFileName_data()
@@ -167,16 +160,14 @@ void CoreTest::saveStep_data()
 {
     QTest::addColumn<bool>("save");
     QTest::addColumn<bool>("login");
-    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("rows");
     // Before each row: 10.0.0.1 saved with automatic login, 10.0.0.2 saved without.
-    QTest::newRow("new, saved") << true << false
-                                << rows("10.0.0.1|OLD1|1 10.0.0.2|OLD2|0 10.0.0.9|NEW|0");
-    QTest::newRow("new, saved, login") << true << true
-                                       << rows("10.0.0.1|OLD1|0 10.0.0.2|OLD2|0 10.0.0.9|NEW|1");
-    QTest::newRow("new, not saved") << false << false << rows("10.0.0.1|OLD1|1 10.0.0.2|OLD2|0");
-    QTest::newRow("known, saved") << true << false << rows("10.0.0.1|OLD1|1 10.0.0.2|NEW|0");
-    QTest::newRow("known, saved, login") << true << true << rows("10.0.0.1|OLD1|0 10.0.0.2|NEW|1");
-    QTest::newRow("known, forgotten") << false << false << rows("10.0.0.1|OLD1|1");
+    QTest::newRow("new, saved") << true << false << QStringLiteral("10.0.0.1|OLD1|1 10.0.0.2|OLD2|0 10.0.0.9|NEW|0");
+    QTest::newRow("new, login") << true << true << QStringLiteral("10.0.0.1|OLD1|0 10.0.0.2|OLD2|0 10.0.0.9|NEW|1");
+    QTest::newRow("new, not saved") << false << false << QStringLiteral("10.0.0.1|OLD1|1 10.0.0.2|OLD2|0");
+    QTest::newRow("known, saved") << true << false << QStringLiteral("10.0.0.1|OLD1|1 10.0.0.2|NEW|0");
+    QTest::newRow("known, saved, login") << true << true << QStringLiteral("10.0.0.1|OLD1|0 10.0.0.2|NEW|1");
+    QTest::newRow("known, forgotten") << false << false << QStringLiteral("10.0.0.1|OLD1|1");
 }
 
 void CoreTest::saveStep()
@@ -189,26 +180,25 @@ void CoreTest::saveStep()
                                 ? QStringLiteral("10.0.0.9")
                                 : QStringLiteral("10.0.0.2");
     JobDatabase::saveServer(address, QStringLiteral("NEW"), save, login);
-    QTEST(serverRows(), "rows");
+    QTEST(serverRows().join(QLatin1Char(' ')), "rows");
 }
 
 void CoreTest::jobStates()
 {
-    const auto insert = [](const char *pdf, const char *printer, int state) {
-        return JobDatabase::insertJob(QLatin1String(pdf), QLatin1String(printer), QStringLiteral("f"), state,
+    const auto insert = [](const QString &job) {
+        const QStringList fields = job.split(QLatin1Char(' '));
+        return JobDatabase::insertJob(fields[0], fields[1], QStringLiteral("f"), fields[2].toInt(),
                                       QStringLiteral("d"));
     };
-    QVERIFY(insert("w.pdf", "Waiting", 2));
-    QVERIFY(insert("p.pdf", "Printing", 1));
-    QVERIFY(insert("f.pdf", "Failed", -1));
-    QVERIFY(insert("c.pdf", "Done", 0));
+    for (const char *job : {"w.pdf Waiting 2", "p.pdf Printing 1", "f.pdf Failed -1", "c.pdf Done 0"})
+        QVERIFY(insert(QLatin1String(job)));
     QCOMPARE(JobDatabase::busyPrinters(), (QStringList{QStringLiteral("Waiting"), QStringLiteral("Printing")}));
     QCOMPARE(JobDatabase::failedPrinters(), QStringList{QStringLiteral("Failed")});
     QCOMPARE(JobDatabase::jobState(QStringLiteral("f.pdf")), -1);
     QCOMPARE(JobDatabase::jobState(QStringLiteral("none.pdf")), 0);
 
     LogCapture log("olvenka.database");
-    QVERIFY(!insert("w.pdf", "Again", 2));
+    QVERIFY(!insert(QStringLiteral("w.pdf Again 2")));
     QVERIFY(log.contains(QtDebugMsg, QStringLiteral("insert failed! UNIQUE constraint failed")));
     QCOMPARE(JobDatabase::jobs().size(), 4);
 }
