@@ -162,7 +162,8 @@ private:
         else if (role == Info && code == QLatin1String("4"))
             header(message);
         else if (role == Info && (code == QLatin1String("14") || code == QLatin1String("15")))
-            writeEvent({QStringLiteral("command"), code, message.section(separator, 1, 1), message.section(separator, 2)});
+            writeEvent({QStringLiteral("command"), code, message.section(separator, 1, 1),
+                        message.section(separator, 2)});
         else
             qWarning() << "ignored on" << roleNames[role] << message;
     }
