@@ -1,15 +1,6 @@
 // Reference socket print server: stands in for the socket client's print
 // server in tests. See README.md for options, control commands and events.
-#include <QCoreApplication>
-#include <QDebug>
-#include <QDir>
-#include <QFile>
-#include <QPointer>
-#include <QSocketNotifier>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTextCodec>
-#include <QTimer>
+#include <QtNetwork>
 
 #include <array>
 #include <cstdio>

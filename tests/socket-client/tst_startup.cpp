@@ -2,14 +2,9 @@
 // brings the first one's window forward.
 #include "singleapplication.h"
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusReply>
-#include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtDBus>
+#include <QtSql>
+#include <QtTest>
 #include <QWidget>
 
 namespace {

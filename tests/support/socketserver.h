@@ -1,12 +1,6 @@
 #pragma once
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QProcess>
-#include <QStringList>
-#include <QTemporaryDir>
-#include <QTimer>
+#include <QtCore>
 
 namespace sockettest {
 
