@@ -5,9 +5,7 @@
 #include "logcapture.h"
 #include "protocol.h"
 
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTextCodec>
+#include <QtTest>
 
 namespace {
 

@@ -11,9 +11,8 @@
 #include "socketserver.h"
 #include "toolbutton.h"
 
-#include <QDBusConnection>
-#include <QDBusPendingReply>
-#include <QSqlDatabase>
+#include <QtDBus>
+#include <QtSql>
 #include <QtTest>
 #include <QtWidgets>
 
