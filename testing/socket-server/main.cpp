@@ -71,12 +71,11 @@ public:
         bool isNumber = false;
         const int number = words.value(1).toInt(&isNumber);
         if (word == QLatin1String("status") || word == QLatin1String("send")) {
+            // Both go out on the file connection.
             const bool status = word == QLatin1String("status");
-            const Role role = status ? File : Role(roleNames.indexOf(words.value(1)));
-            const bool valid = status ? QList<int>{11, 13, 16}.contains(number) : roleNames.contains(words.value(1));
-            if (!valid || words.size() < 3 || !m_sockets[role])
+            if ((status && (!QList<int>{11, 13, 16}.contains(number) || words.size() < 3)) || !m_sockets[File])
                 return false;
-            write(role, status ? words.at(1) + separator + text : text);
+            write(File, status ? words.at(1) + separator + text : line.section(QLatin1Char(' '), 1));
         } else if (word == QLatin1String("header-reply") && (number == 5 || number == 6)) {
             m_headerReply = number;
         } else if (word == QLatin1String("file-reply") && QList<int>{7, 8, 9, 10}.contains(number)) {

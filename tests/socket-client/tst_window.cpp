@@ -253,7 +253,7 @@ void WindowTest::backOnConnectPage()
         connectTo(address, authCode);
     } else {
         QVERIFY(login());
-        QVERIFY(m_server->command(QStringLiteral("send file ") + reply));
+        QVERIFY(m_server->command(QStringLiteral("send ") + reply));
         QTRY_VERIFY(sessionClosed());
     }
     QTRY_COMPARE(remindText(), message);
