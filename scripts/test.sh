@@ -28,7 +28,7 @@ supp="$root/testing/sanitizers"
 configure_sanitized() { # build-dir flags [cmake options...]
   local build=$1 flags=$2
   shift 2
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVIA_BUILD_BENCH=OFF \
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVIA_BUILD_BENCH=OFF -DQUORVIA_WERROR=ON \
     -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
     -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" \
     -DCMAKE_MODULE_LINKER_FLAGS="$flags" "$@"
@@ -67,7 +67,7 @@ check_reports() { # report-dir build-dir
 case "$mode" in
 normal)
   build=${1:-$root/build}
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVIA_WERROR=ON
   cmake --build "$build" -j "$jobs"
   cd "$build"
   ctest --output-on-failure -j "$jobs" --timeout 600

@@ -652,9 +652,14 @@ void WindowTest::savedServers()
     box->setEditText(loopback);
     QVERIFY(codeField->text() == code && login->isChecked());
     save->setChecked(false);
-    emit box->activated(loopback);
+    // What a choice from the list emits; the client listens to the text form,
+    // which Qt 5.15 declares deprecated for direct use.
+    const auto choose = [box](const QString &address) {
+        QMetaObject::invokeMethod(box, "activated", Q_ARG(QString, address));
+    };
+    choose(loopback);
     QVERIFY(login->isChecked() && save->isChecked());
-    emit box->activated(QStringLiteral("127.0.0.4"));
+    choose(QStringLiteral("127.0.0.4"));
     QVERIFY(codeField->text() == QStringLiteral("BBBB") && !login->isChecked());
 
     QTest::mouseClick(login, Qt::LeftButton);
