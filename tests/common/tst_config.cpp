@@ -107,6 +107,9 @@ private slots:
 
     void init() { QDir(m_home.path() + QStringLiteral("/.config")).removeRecursively(); }
 
+    // Records of other characters, codes with spaces at their ends and a leap
+    // day go through a save and a reload in fuzz.config_json (escapes) and
+    // agent.service (print keeps spaces).
     void saveAndLoad_data()
     {
         QTest::addColumn<QList<ServerConfig>>("records");
@@ -124,10 +127,6 @@ private slots:
                           "\"LastUsed\":\"Sat Dec 5 16:18:16 2026\"},\"tqp://10.0.0.2:9100\":{\"Address\":"
                           "\"tqp://10.0.0.2:9100\",\"Authcode\":\"code-b\",\"LastUsed\":\"\"}}")
             << ServerA;
-        const QString special = QStringLiteral("tqp://10.0.0.9:9100/ü");
-        QTest::newRow("special characters")
-            << QList<ServerConfig>{record(special, QStringLiteral(" 认证码\"\\ "), QDateTime({2024, 2, 29}, {}))}
-            << QByteArray() << special;
         // Neither the first nor the last record; equal times keep the earlier one. The latest as the
         // first record: configurator.view (verifyflow, prefillsFromTheLastUsedServer).
         QTest::newRow("tie goes to first address")
