@@ -172,13 +172,23 @@ private slots:
         QVERIFY(!QFile::exists(Config::damagedFilePath()));
     }
 
+    // Files that decrypt to anything but a JSON object: fuzz.config_json.
+    void damagedFileIsKept_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        const QByteArray json = "{ \"tqp://10.0.0.1:9100\": { \"Authcode\": \"x\" } }";
+
+        QTest::newRow("empty") << QByteArray();
+        // Also what a file of a build with other keys comes to: a final block that does not check out.
+        QTest::newRow("truncated mid block") << encrypt(json).left(40);
+        QTest::newRow("plain json") << json;
+    }
+
     // A file that does not load leaves the store empty and is copied aside,
-    // where later saves leave it alone. Which files do not load, empty, cut
-    // or of another build's key among them: fuzz.config_file and
-    // fuzz.config_json, over their corpora.
+    // where later saves leave it alone.
     void damagedFileIsKept()
     {
-        const QByteArray content = encrypt("[ 1, 2 ]" + QByteArray(8, ' '));
+        QFETCH(QByteArray, content);
         QVERIFY(writeFile(Config::filePath(), content));
         {
             const LogCapture log(ConfigCategory);
