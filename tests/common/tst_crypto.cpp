@@ -43,6 +43,7 @@ private slots:
         };
         row("code with spaces", "  8F3k q2Lz  ", 172);
         row("utf-8", QStringLiteral("Größe-認証コード").toUtf8(), 172);
+        row("1 byte", "x", 172);
         row("128 bytes", QByteArray(128, 'x'), 172);
         row("129 bytes", QByteArray(129, 'y'), 344);
         row("256 bytes", QByteArray(256, 'z'), 344);
