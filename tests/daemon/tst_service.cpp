@@ -65,9 +65,8 @@ private:
 
 void DaemonTest::initTestCase()
 {
-    // Servers 10.20.30.40 and .41: a plain code and one longer than an RSA block. An empty code
-    // goes back as an empty reply: common.crypto (rsaFailures, encode empty).
-    const QStringList codes{savedCode, QString(130, QLatin1Char('k'))};
+    // Servers 10.20.30.40 to .42: a plain code, an empty one, one longer than an RSA block.
+    const QStringList codes{savedCode, QString(), QString(130, QLatin1Char('k'))};
     Config config;
     for (int i = 0; i < codes.size(); ++i) {
         const QString address = QStringLiteral("tqp://10.20.30.%1:9100").arg(40 + i);
@@ -139,7 +138,8 @@ void DaemonTest::backendCall_data()
     QTest::addColumn<QString>("output"); // of the daemon or the notification service
 
     QTest::newRow("saved code") << "RequestAuthcode|tqp://10.20.30.40:9100|root" << savedCode << "";
-    QTest::newRow("long code, two blocks") << "RequestAuthcode|tqp://10.20.30.41:9100|root"
+    QTest::newRow("saved empty code") << "RequestAuthcode|tqp://10.20.30.41:9100|root" << "" << "";
+    QTest::newRow("long code, two blocks") << "RequestAuthcode|tqp://10.20.30.42:9100|root"
                                            << QString(130, QLatin1Char('k')) << "";
     QTest::newRow("same host without port") << "RequestAuthcode|tqp://10.20.30.40|root" << "" << "";
     QTest::newRow("other spelling of the host") << "RequestAuthcode|tqp://10.020.030.040:9100|root" << "" << "";
