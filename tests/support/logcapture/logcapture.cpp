@@ -27,19 +27,11 @@ QList<LogCapture::Line> LogCapture::lines() const
     return m_lines;
 }
 
-QStringList LogCapture::texts() const
-{
-    QStringList result;
-    for (const Line &line : lines())
-        result << line.text;
-    return result;
-}
-
-QStringList LogCapture::texts(QtMsgType type) const
+QStringList LogCapture::texts(std::optional<QtMsgType> type) const
 {
     QStringList result;
     for (const Line &line : lines()) {
-        if (line.type == type)
+        if (!type || line.type == *type)
             result << line.text;
     }
     return result;

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <optional>
+
 // Records the log lines of one category (of all, without one) while it lives
 // and passes them on. Lines may come from any thread. One instance at a time.
 class LogCapture
@@ -23,8 +25,8 @@ public:
     LogCapture &operator=(const LogCapture &) = delete;
 
     QList<Line> lines() const;
-    QStringList texts() const;
-    QStringList texts(QtMsgType type) const;
+    // The texts of the lines of this type, of every line without one.
+    QStringList texts(std::optional<QtMsgType> type = std::nullopt) const;
     // A line of this type starting with prefix.
     bool contains(QtMsgType type, const QString &prefix) const;
 
