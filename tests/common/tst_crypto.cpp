@@ -142,7 +142,7 @@ private slots:
 
     // With the built-in key, through the caller's scratch buffer: the result
     // outlives the buffer's reuse, and a larger buffer is cut to the result.
-    // (fuzz.config_json checks sizes and round trips of any length.)
+    // (fuzz.config_json loads texts of any length through it.)
     void aesScratchBuffer()
     {
         const QByteArray plain("first message");
