@@ -27,8 +27,6 @@ public:
     // (Code 401) for other codes. Empty (the default): every code is accepted.
     void setCodes(const QStringList &codes) { m_config[QStringLiteral("codes")] = QJsonArray::fromStringList(codes); }
     void setVersion(const QString &version) { m_config[QStringLiteral("version")] = version; }
-    // Listens on this port instead of a free one, e.g. to come back where a stopped server was.
-    void setPort(quint16 port) { m_config[QStringLiteral("port")] = port; }
     // Driver description text returned by GetPpdDrv for printers without their own.
     void setDefaultDriver(const QString &text) { m_config[QStringLiteral("defaultDriver")] = text; }
     // A printer as made by printer() or any JSON object with the fields of

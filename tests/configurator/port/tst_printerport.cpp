@@ -1,13 +1,8 @@
-// The cloud port file and the port an address without one connects to.
-#include "cloudprintclient.h"
-#include "logcapture.h"
+// The cloud port file: its place, the ports it takes and when they apply.
 #include "printerport.h"
-#include "referenceserver.h"
 
 #include <QSettings>
 #include <QtTest>
-
-using cloudprinttest::ReferenceServer;
 
 namespace {
 
@@ -69,29 +64,6 @@ private slots:
         QCOMPARE(printerport::GetCloudPrintPort(), used);
         printerport::ConfigPrinterPort();
         QTEST(printerport::GetCloudPrintPort(), "next");
-    }
-
-    void addressWithoutPortUsesCloudPort()
-    {
-        cloudprinttest::TestCertificates certs;
-        QVERIFY2(certs.ok(), qPrintable(certs.errorString()));
-        CloudPrintRPCClient::setTrustedCaFileForTesting(certs.caFile());
-        ReferenceServer server(certs);
-        server.addPrinter(ReferenceServer::printer(QStringLiteral("p")));
-        QVERIFY2(server.start(), qPrintable(server.errorString()));
-
-        printerport::ConfigPrinterPort();
-        printerport::SetCloudPrintPort(server.port());
-        // Before the restart the address still goes to 9100, where nothing listens.
-        LogCapture log;
-        QVERIFY(!CloudPrintRPCClient(QStringLiteral("tqp://127.0.0.1")).Connect());
-        QVERIFY(!log.texts(QtWarningMsg).filter(QStringLiteral("Connect Exception")).isEmpty());
-        printerport::ConfigPrinterPort();
-        // The device URI names the port actually used.
-        const std::vector<Printer> printers =
-            CloudPrintRPCClient(QStringLiteral("tqp://127.0.0.1")).ListPrinter(cloudprint::Auth());
-        QCOMPARE(printers.size(), size_t(1));
-        QCOMPARE(QString::fromStdString(printers.front().Addr), server.url() + QStringLiteral("/p"));
     }
 };
 
