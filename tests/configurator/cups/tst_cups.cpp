@@ -114,8 +114,6 @@ private slots:
             {"leading hyphens dropped", "192.168.1.20\\(Color) #2", "Color---2"},
             {"non-ascii kept", "1.2.3.4\\Drucker Büro 打印机", "Drucker-Büro-打印机"},
             {"percent markers kept", "P%1%2", "P%1%2"},
-            {"quotes, # and brackets", "192.168.1.20\\Bob's \"big\" #1 (A3)", "Bob-s--big---1--A3-"},
-            {"non-ascii, emoji", "10.0.0.9\\Büro 打印机 😀", "Büro-打印机-😀"},
             // Kept as they are in the device URI too.
             {"sub-delimiters", "a!$&*+,;=@~b", "a!$&*+,;=@~b"},
         };
@@ -351,14 +349,13 @@ private slots:
         StandInTools tools;
         QVERIFY(standIn.isEmpty() || tools.add(QStringLiteral("ppdc"), standIn));
         qputenv("PATH", QFile::encodeName(tools.path()));
-        QFile drvFile(m_work.filePath(m_name + QStringLiteral(".drv")));
-        QVERIFY(!drv.isEmpty() && drvFile.open(QIODevice::WriteOnly) && drvFile.write(drv) == drv.size());
-        drvFile.close();
+        const QString drvFile = m_work.filePath(m_name + QStringLiteral(".drv"));
+        QVERIFY(!drv.isEmpty() && writeFile(drvFile, drv));
 
         const LogCapture capture("quorvia.cups");
         QElapsedTimer timer;
         timer.start();
-        const QString ppd = CUPSClient::generatePpdByDrv(drvFile.fileName(), m_name);
+        const QString ppd = CUPSClient::generatePpdByDrv(drvFile, m_name);
         const qint64 elapsed = timer.elapsed();
 
         QCOMPARE(ppd, log.isEmpty() ? QStringLiteral("/tmp/%1/TQP.ppd").arg(m_name) : QString());
@@ -370,7 +367,7 @@ private slots:
                     && capture.lines().isEmpty());
         else
             QVERIFY(capture.contains(QtWarningMsg, log));
-        const QString call = QStringLiteral("ppdc -d /tmp/%1 %2 -v").arg(m_name, drvFile.fileName());
+        const QString call = QStringLiteral("ppdc -d /tmp/%1 %2 -v").arg(m_name, drvFile);
         QCOMPARE(tools.calls(), standIn.isEmpty() ? QStringList() : QStringList(call));
         // Only the hanging stand-in writes its pid; it must be gone.
         QFile pid(tools.path() + QStringLiteral("/pid"));
