@@ -10,7 +10,7 @@ namespace cloudprinttest {
 namespace {
 
 // File names made by make-certs.sh, in the order of TestCertificates::Server.
-const char *const kBaseNames[] = {"server", "other-name", "ip-first", "nul-name", "expired", "untrusted"};
+const char *const kBaseNames[] = {"server", "ip-first", "nul-name", "expired", "untrusted"};
 
 } // namespace
 

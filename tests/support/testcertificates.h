@@ -13,7 +13,6 @@ class TestCertificates
 public:
     enum Server {
         VendorDomain,   // SAN DNS:<vendor domain>: the certificate a client accepts
-        OtherName,      // SAN DNS:printer.example.org
         IpAddressFirst, // SAN IP:127.0.0.1, then DNS:<vendor domain>
         EmbeddedNul,    // SAN DNS:"<vendor domain>\0.example.org"
         Expired,        // SAN DNS:<vendor domain>, validity over

@@ -37,7 +37,6 @@ private slots:
 
         QTest::newRow("first start creates the file") << QVariant() << 0 << 9100 << 9100 << 9100;
         QTest::newRow("too large") << QVariant(70000) << 0 << 9100 << 70000 << 9100;
-        QTest::newRow("privileged") << QVariant(1024) << 0 << 9100 << 1024 << 9100;
         QTest::newRow("set 1024") << QVariant() << 1024 << 9100 << 9100 << 9100;
         QTest::newRow("set 1025") << QVariant() << 1025 << 9100 << 1025 << 1025;
         QTest::newRow("set 65535") << QVariant() << 65535 << 9100 << 65535 << 65535;

@@ -196,7 +196,6 @@ private slots:
         const QString range = QStringLiteral("Please enter a port from 1025 to 65535");
         QTest::newRow("valid") << 1 << "20000" << true << QString() << 20000;
         QTest::newRow("1024") << 1 << "1024" << true << range << 9100;
-        QTest::newRow("empty") << 1 << "" << true << range << 9100;
         QTest::newRow("closed") << 1 << "30000" << false << QString() << 9100;
         QTest::newRow("cancelled") << 0 << "30000" << true << QString() << 9100;
         // A folder where the file should be: no account can write it.
