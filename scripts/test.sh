@@ -100,7 +100,7 @@ tsan)
   configure_sanitized "$build" "-fsanitize=thread -fno-omit-frame-pointer" -DQUORVIA_TSAN_QT_HANDOFFS=ON
   # The tests that run the verify worker and the printer rows' install and
   # poll threads, and what they start.
-  tests=(configurator.verify view.install)
+  tests=(configurator.window)
   targets=(tqp-generic-ppd cloudprint-reference-server)
   for t in "${tests[@]}"; do targets+=("tst_$t"); done
   cmake --build "$build" -j "$jobs" --target "${targets[@]}"
