@@ -32,11 +32,6 @@ namespace {
 constexpr int kRefreshTimeoutMs = 2500;
 const QString kCanonBusy = QStringLiteral("3 print jobs are being processed, red, Local connection");
 
-QString deviceUri(const ReferenceServer &server, const char *encodedId)
-{
-    return QStringLiteral("tqp://127.0.0.1:%1/%2").arg(server.port()).arg(QLatin1String(encodedId));
-}
-
 bool titleBarControlsShown(const Window &w, bool shown)
 {
     const char *const controls[] = {"backButton", "refreshButton", "searchEdit"};
@@ -630,7 +625,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(w.row(kSeven).isAdded(), 30000);
         QCOMPARE(threadCount(), threads + 1);
         // Queues added and removed by other programs show within the refresh.
-        QVERIFY(addQueue(QStringLiteral("by-hand"), deviceUri(*server, "192.168.1.21%5CCanon%20iR")));
+        QVERIFY(addQueue(QStringLiteral("by-hand"), server->url() + QStringLiteral("/192.168.1.21%5CCanon%20iR")));
         QTRY_VERIFY_WITH_TIMEOUT(w.row(kCanon).isAdded(), kRefreshTimeoutMs);
         QVERIFY(w.row(kCanon).hasCheckMark());
 
