@@ -20,8 +20,7 @@ public:
     AuthcodeInputDialogPrivate()
         : label(new QLabel)
         , lineEdit(new QLineEdit)
-    {
-    }
+    { }
 
     QWidget *buildContent() const
     {

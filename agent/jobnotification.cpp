@@ -43,10 +43,9 @@ JobNotification JobNotification::forJob(const QString &job, const QString &error
 
 void JobNotification::send() const
 {
-    QDBusMessage notify = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
-                                                         QStringLiteral("/org/freedesktop/Notifications"),
-                                                         QStringLiteral("org.freedesktop.Notifications"),
-                                                         QStringLiteral("Notify"));
+    QDBusMessage notify = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     notify << appName << 0u << appName << summary << body << QStringList() << QVariantMap() << expiryMs;
     const QDBusMessage reply = QDBusConnection::sessionBus().call(notify);
     if (reply.type() == QDBusMessage::ErrorMessage)

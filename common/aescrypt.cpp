@@ -25,13 +25,12 @@ int runCipher(Direction direction, const unsigned char *in, int length, const AE
         return -1;
 
     const std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(),
-                                                                             &EVP_CIPHER_CTX_free);
+                                                                              &EVP_CIPHER_CTX_free);
     if (!ctx) {
         AESCrypt::handleErrors();
         return 0;
     }
-    if (EVP_CipherInit_ex(ctx.get(), EVP_aes_256_cbc(), nullptr, key.data(), iv.data(),
-                          static_cast<int>(direction))
+    if (EVP_CipherInit_ex(ctx.get(), EVP_aes_256_cbc(), nullptr, key.data(), iv.data(), static_cast<int>(direction))
         != 1) {
         AESCrypt::handleErrors();
         return 0;
@@ -57,8 +56,8 @@ QByteArray runBuiltin(Direction direction, const QByteArray &data, QByteArray &o
     const int needed = data.size() + AESCrypt::BlockSize;
     if (out.size() < needed)
         out.resize(needed);
-    const int written = runCipher(direction, reinterpret_cast<const unsigned char *>(data.constData()),
-                                  data.size(), builtinkeys::aesKey(), builtinkeys::aesIv(),
+    const int written = runCipher(direction, reinterpret_cast<const unsigned char *>(data.constData()), data.size(),
+                                  builtinkeys::aesKey(), builtinkeys::aesIv(),
                                   reinterpret_cast<unsigned char *>(out.data()), out.size());
     if (written < 0)
         return {};
@@ -73,14 +72,14 @@ void AESCrypt::handleErrors()
     ERR_print_errors_fp(stderr);
 }
 
-int AESCrypt::encrypt(const unsigned char *plaintext, int length, const Key &key, const Iv &iv,
-                      unsigned char *out, int outSize)
+int AESCrypt::encrypt(const unsigned char *plaintext, int length, const Key &key, const Iv &iv, unsigned char *out,
+                      int outSize)
 {
     return runCipher(Direction::Encrypt, plaintext, length, key, iv, out, outSize);
 }
 
-int AESCrypt::decrypt(const unsigned char *ciphertext, int length, const Key &key, const Iv &iv,
-                      unsigned char *out, int outSize)
+int AESCrypt::decrypt(const unsigned char *ciphertext, int length, const Key &key, const Iv &iv, unsigned char *out,
+                      int outSize)
 {
     return runCipher(Direction::Decrypt, ciphertext, length, key, iv, out, outSize);
 }

@@ -22,14 +22,14 @@ public:
     // Encrypts `length` bytes into `out`, which holds `outSize` bytes and must
     // hold at least length + BlockSize. Returns the number of bytes written, or
     // -1 (nothing written) when the arguments do not fit.
-    static int encrypt(const unsigned char *plaintext, int length, const Key &key, const Iv &iv,
-                       unsigned char *out, int outSize);
+    static int encrypt(const unsigned char *plaintext, int length, const Key &key, const Iv &iv, unsigned char *out,
+                       int outSize);
 
     // The inverse, under the same size rule. When the final block does not
     // check out (wrong key, foreign data), the error goes to standard error and
     // the result holds only what came before that block.
-    static int decrypt(const unsigned char *ciphertext, int length, const Key &key, const Iv &iv,
-                       unsigned char *out, int outSize);
+    static int decrypt(const unsigned char *ciphertext, int length, const Key &key, const Iv &iv, unsigned char *out,
+                       int outSize);
 
     // With the built-in key and IV. `out` is the caller's scratch buffer: it is
     // grown when too small and trimmed to the result, and the result shares its

@@ -34,8 +34,7 @@ CloudPrintAccessManager::Decision CloudPrintAccessManager::verify(const std::str
     return DENY;
 }
 
-CloudPrintAccessManager::Decision CloudPrintAccessManager::verify(const sockaddr_storage &, const char *,
-                                                                  int) noexcept
+CloudPrintAccessManager::Decision CloudPrintAccessManager::verify(const sockaddr_storage &, const char *, int) noexcept
 {
     qCWarning(lcPeerCheck) << "v3 stage";
     return DENY;

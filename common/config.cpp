@@ -130,7 +130,7 @@ void Config::load()
     const QJsonDocument document = QJsonDocument::fromJson(plaintext, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
         keepDamaged(path, parseError.error != QJsonParseError::NoError ? parseError.errorString()
-                                                                         : QStringLiteral("not a server list"));
+                                                                       : QStringLiteral("not a server list"));
         return;
     }
 

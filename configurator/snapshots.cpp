@@ -5,16 +5,16 @@
 // is neither read nor changed.
 
 #include "aboutdialog.h"
-#include "appmetadata.h"
 #include "application.h"
+#include "appmetadata.h"
 #include "config.h"
 #include "configdialog.h"
 #include "frame.h"
 #include "lineedit.h"
 #include "portconfigdialog.h"
 #include "printerlist.h"
-#include "printerwidget.h"
 #include "printerport.h"
+#include "printerwidget.h"
 #include "spinner.h"
 #include "style.h"
 #include "titlebar.h"
@@ -37,8 +37,7 @@ class Snapshots
 public:
     explicit Snapshots(const QString &folder)
         : m_folder(folder)
-    {
-    }
+    { }
 
     void save(QWidget *widget, const QString &name)
     {

@@ -37,13 +37,13 @@ int runDaemon(int &argc, char **argv, const ForwardTargets &targets)
     QDBusConnectionInterface *busDaemon = bus.interface();
     if (!busDaemon)
         return refuse(bus.lastError());
-    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> owned =
-        busDaemon->registerService(serviceName, QDBusConnectionInterface::DontQueueService,
-                                   QDBusConnectionInterface::DontAllowReplacement);
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> owned = busDaemon->registerService(
+        serviceName, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
     if (!owned.isValid())
         return refuse(owned.error());
     if (owned.value() != QDBusConnectionInterface::ServiceRegistered)
-        return refuse(QDBusError(QDBusError::AddressInUse, serviceName + QStringLiteral(" is owned by another process")));
+        return refuse(
+            QDBusError(QDBusError::AddressInUse, serviceName + QStringLiteral(" is owned by another process")));
 
     return app.exec();
 }

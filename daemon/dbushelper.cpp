@@ -29,8 +29,7 @@ QDBusConnectionInterface *busDaemon()
 QDBusError unreachableBus()
 {
     const QDBusError error = QDBusConnection::systemBus().lastError();
-    return error.isValid() ? error
-                           : QDBusError(QDBusError::Disconnected, QStringLiteral("system bus not connected"));
+    return error.isValid() ? error : QDBusError(QDBusError::Disconnected, QStringLiteral("system bus not connected"));
 }
 
 void warnBusError(const QDBusError &error)

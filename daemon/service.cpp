@@ -37,8 +37,7 @@ class ServicePrivate
 public:
     explicit ServicePrivate(const ForwardTargets &targets)
         : targets(targets)
-    {
-    }
+    { }
 
     // Unique name of the user's connection that runs exe; empty if none.
     // Searched afresh for every request, so a restarted agent is found.
@@ -81,8 +80,7 @@ QString Service::RequestInputAuthcode(const QString &address, const QString &use
     return succeeded(reply, "RequestInputAuthcode D-Bus Error:") ? reply.value() : QString();
 }
 
-void Service::NotifyJobFinish(const QString &printerID, const QString &job, const QString &error,
-                              const QString &user)
+void Service::NotifyJobFinish(const QString &printerID, const QString &job, const QString &error, const QString &user)
 {
     auto agent = d->agentOf("NotifyJobFinish", user);
     QDBusPendingReply<> reply = agent.NotifyJobFinish(printerID, job, error);

@@ -10,7 +10,7 @@ packages=(
   thrift-compiler libthrift-dev libboost-dev libssl-dev openssl
   libcups2-dev cups cups-client cups-daemon cups-ppdc cups-filters
   dbus libx11-dev xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-wqy-microhei
-  procps
+  procps clang-format
   dpkg-dev file lintian
 )
 

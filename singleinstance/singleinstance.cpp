@@ -50,8 +50,7 @@ QString sanitisedKey(const QString &key)
 SingleInstance::SingleInstance(const QString &key, QObject *parent)
     : QObject(parent)
     , m_key(key)
-{
-}
+{ }
 
 SingleInstance::~SingleInstance() = default;
 

@@ -25,7 +25,8 @@ const char *const scrollBarStyle =
 
 QPixmap stateIcon(bool added)
 {
-    return QPixmap(added ? QStringLiteral(":/data/img/printer-added.png") : QStringLiteral(":/data/img/printer-unadded.png"));
+    return QPixmap(added ? QStringLiteral(":/data/img/printer-added.png")
+                         : QStringLiteral(":/data/img/printer-unadded.png"));
 }
 
 QLabel *nameLabel(QWidget *cell, int line)

@@ -8,8 +8,7 @@
 DBus::DBus(const QString &spoolDir, QObject *parent)
     : QObject(parent)
     , m_spoolDir(spoolDir)
-{
-}
+{ }
 
 int DBus::callPrintOperation(const QString &fileName, const QString &mode)
 {

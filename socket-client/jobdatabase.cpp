@@ -59,8 +59,9 @@ QStringList printersOf(const QString &statement, const char *failureText)
 
 void JobDatabase::open(const QString &file)
 {
-    QSqlDatabase db = QSqlDatabase::contains() ? QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false)
-                                               : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+    QSqlDatabase db = QSqlDatabase::contains()
+                          ? QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     db.setDatabaseName(file);
     if (db.open())
         qCDebug(lcDatabase) << "Succeed to connect database.";
@@ -70,8 +71,9 @@ void JobDatabase::open(const QString &file)
     createTable(QStringLiteral("create table if not exists printerinfo(%1,%2,%3,%4,%5)")
                     .arg(QStringLiteral("pdfname char primary key"), QStringLiteral("printer char"),
                          QStringLiteral("filename char"), QStringLiteral("state int"), QStringLiteral("time char")));
-    createTable(QStringLiteral("create table if not exists confInfo(%1,%2,%3)")
-                    .arg(QStringLiteral("ip char primary key"), QStringLiteral("code char"), QStringLiteral("login int")));
+    createTable(
+        QStringLiteral("create table if not exists confInfo(%1,%2,%3)")
+            .arg(QStringLiteral("ip char primary key"), QStringLiteral("code char"), QStringLiteral("login int")));
 }
 
 void JobDatabase::close()
@@ -159,7 +161,8 @@ bool JobDatabase::insertJob(const QString &pdfName, const QString &printer, cons
 bool JobDatabase::setJobState(const QString &pdfName, int state, const char *failureText)
 {
     bool ok = false;
-    const QSqlQuery query = run(QStringLiteral("update printerinfo set state= ? where pdfname = ?"), {state, pdfName}, &ok);
+    const QSqlQuery query =
+        run(QStringLiteral("update printerinfo set state= ? where pdfname = ?"), {state, pdfName}, &ok);
     if (!ok)
         logFailure(failureText, query);
     return ok;

@@ -38,8 +38,7 @@ void runOnQueue(const char *program, const QString &name)
 LocalQueues::LocalQueues(const QString &ppdDir, const QString &queuePpd)
     : m_ppdDir(ppdDir)
     , m_queuePpd(queuePpd)
-{
-}
+{ }
 
 QStringList LocalQueues::withPpd() const
 {
@@ -60,10 +59,10 @@ bool LocalQueues::isClientQueue(const QString &name)
 
 void LocalQueues::add(const QString &name) const
 {
-    runTool(QStringLiteral("lpadmin"),
-            {QStringLiteral("-h"), onLocalhost, QStringLiteral("-p"), name, QStringLiteral("-v"), deviceUri,
-             QStringLiteral("-P"), m_queuePpd, QStringLiteral("-o"), QStringLiteral("pdftops-renderer-default=pdftocairo"),
-             QStringLiteral("-o"), QStringLiteral("printer-is-shared=no")});
+    runTool(QStringLiteral("lpadmin"), {QStringLiteral("-h"), onLocalhost, QStringLiteral("-p"), name,
+                                        QStringLiteral("-v"), deviceUri, QStringLiteral("-P"), m_queuePpd,
+                                        QStringLiteral("-o"), QStringLiteral("pdftops-renderer-default=pdftocairo"),
+                                        QStringLiteral("-o"), QStringLiteral("printer-is-shared=no")});
     runOnQueue("cupsenable", name);
     runOnQueue("cupsaccept", name);
 }

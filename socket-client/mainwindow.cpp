@@ -124,8 +124,7 @@ void MainWindow::initUi()
     code->setStyleSheet(QStringLiteral("QLineEdit{border:1px solid rgba(207, 207, 207, 0.5);border-radius:4px;"
                                        "color:rgba(68, 68, 68, 1);font-size:14px;}"));
     code->setPlaceholderText(tr("Enter the authorization code"));
-    code->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[A-Za-z0-9]{12}")), code));
+    code->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[A-Za-z0-9]{12}")), code));
     code->setEchoMode(QLineEdit::Password);
     code->setContextMenuPolicy(Qt::NoContextMenu);
     code->setFocusPolicy(Qt::ClickFocus);
@@ -288,8 +287,8 @@ void MainWindow::on_checkBox_clicked(bool checked)
 void MainWindow::actionTriggered()
 {
     ui->codeLineEdit->setEchoMode(m_codeVisible ? QLineEdit::Password : QLineEdit::Normal);
-    m_codeToggle->setIcon(QIcon(m_codeVisible ? QStringLiteral(":/data/img/hide-code.png")
-                                              : QStringLiteral(":/data/img/show-code.png")));
+    m_codeToggle->setIcon(
+        QIcon(m_codeVisible ? QStringLiteral(":/data/img/hide-code.png") : QStringLiteral(":/data/img/show-code.png")));
     m_codeVisible = !m_codeVisible;
 }
 
@@ -497,7 +496,8 @@ void MainWindow::readVerifySocket()
         updatedbAfterConnectSucc();
         showPrinterListPage();
         m_addPrinterWidget->fillTableWidget(protocol::printerList(reply));
-        for (auto [socket, port] : {std::pair{m_fileInfoSocket, m_settings.fileInfoPort}, {m_fileSocket, m_settings.filePort}}) {
+        for (auto [socket, port] :
+             {std::pair{m_fileInfoSocket, m_settings.fileInfoPort}, {m_fileSocket, m_settings.filePort}}) {
             socket->abort();
             socket->connectToHost(QHostAddress(m_serverAddress), port);
         }

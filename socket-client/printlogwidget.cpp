@@ -39,8 +39,7 @@ PrintLogWidget::PrintLogWidget(QWidget *parent)
     setAutoFillBackground(false);
     setStyleSheet(QStringLiteral("border:0px;"));
 
-    m_model->setHorizontalHeaderLabels(
-        {QStringLiteral(" "), tr("Printer"), tr("File Name"), tr("Status"), tr("Time")});
+    m_model->setHorizontalHeaderLabels({QStringLiteral(" "), tr("Printer"), tr("File Name"), tr("Status"), tr("Time")});
     QTableView *view = ui->tableView;
     view->setModel(m_model);
     QHeaderView *header = view->horizontalHeader();
@@ -77,7 +76,8 @@ void PrintLogWidget::fillTableView()
 
 void PrintLogWidget::setColumnWidths()
 {
-    for (const auto &[column, width] : {std::pair{Number, 40}, {Printer, 250}, {FileName, 260}, {Status, 150}, {Time, 100}})
+    for (const auto &[column, width] :
+         {std::pair{Number, 40}, {Printer, 250}, {FileName, 260}, {Status, 150}, {Time, 100}})
         ui->tableView->setColumnWidth(column, width);
 }
 
@@ -148,7 +148,8 @@ void PrintLogWidget::fillRow(int row)
     m_model->setItem(row, Number, new QStandardItem(QString::number(row + 1)));
     m_model->setItem(row, Printer, new QStandardItem(job.value(1)));
     m_model->setItem(row, FileName, new QStandardItem(job.value(2)));
-    m_model->setItem(row, Status, new QStandardItem(m_stateTexts.value(job.value(3).toInt() + 1, m_stateTexts.first())));
+    m_model->setItem(row, Status,
+                     new QStandardItem(m_stateTexts.value(job.value(3).toInt() + 1, m_stateTexts.first())));
     m_model->setItem(row, Time, new QStandardItem(job.value(4)));
 }
 

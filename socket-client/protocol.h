@@ -51,8 +51,8 @@ QStringList printerList(const QByteArray &reply);
 
 // What the client sends, in the system's local 8-bit encoding.
 QByteArray verifyMessage(const QString &authCode, const QString &address);
-QByteArray fileHeader(const QString &documentName, const QString &printerName, qint64 size,
-                      const QString &jobTag, const QString &mode);
+QByteArray fileHeader(const QString &documentName, const QString &printerName, qint64 size, const QString &jobTag,
+                      const QString &mode);
 QString jobCommand(Code command, const QString &printer, const QString &pdfName);
 
 // A spooled file is named <job tag>_0_<document name>_0_<printer name>.pdf.

@@ -38,8 +38,7 @@ public:
     Snapshots(const QString &folder, const QString &language)
         : m_folder(folder)
         , m_suffix(language.isEmpty() ? QString() : QLatin1Char('-') + language)
-    {
-    }
+    { }
 
     void save(QWidget *widget, const char *name)
     {
@@ -88,8 +87,8 @@ public:
 void addJobs()
 {
     const char *const jobs[][3] = {
-        {"report", "Office", "0"},        {"minutes", "Office", "3"},    {"invoice", "财务打印机", "-1"},
-        {"budget", "财务打印机", "1"},    {"labels", "Office", "2"},     {"poster", "Office", "7"},
+        {"report", "Office", "0"},     {"minutes", "Office", "3"}, {"invoice", "财务打印机", "-1"},
+        {"budget", "财务打印机", "1"}, {"labels", "Office", "2"},  {"poster", "Office", "7"},
     };
     int tag = 1;
     for (const auto &job : jobs) {

@@ -60,11 +60,12 @@ SingleInstance *Application::singleInstance() const
 bool Application::loadTranslator(const QList<QLocale> &locales)
 {
     for (const QLocale &locale : locales) {
-        const QString program = QStringLiteral(":/translations/") + applicationName() + QLatin1Char('_') + locale.name();
+        const QString program =
+            QStringLiteral(":/translations/") + applicationName() + QLatin1Char('_') + locale.name();
         if (!QFile::exists(program + QStringLiteral(".qm")))
             continue;
         loadCatalogue(this, QLibraryInfo::location(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_")
-                      + locale.name());
+                                + locale.name());
         loadCatalogue(this, QStringLiteral(":/toolkit/translations/toolkit_") + locale.name());
         return loadCatalogue(this, program);
     }

@@ -14,7 +14,7 @@ const QString themeKey = QStringLiteral("Appearance/Theme");
 std::unique_ptr<QSettings> settingsFile()
 {
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QCoreApplication::organizationName(),
-                     QCoreApplication::applicationName() + QStringLiteral("/toolkit"));
+                                       QCoreApplication::applicationName() + QStringLiteral("/toolkit"));
 }
 
 } // namespace

@@ -8,8 +8,8 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QVariant>
 #include <QVBoxLayout>
+#include <QVariant>
 
 namespace toolkit {
 

@@ -26,8 +26,7 @@ void Frame::paintEvent(QPaintEvent *)
 
 BackgroundGroup::BackgroundGroup(QWidget *parent)
     : QFrame(parent)
-{
-}
+{ }
 
 void BackgroundGroup::paintEvent(QPaintEvent *)
 {

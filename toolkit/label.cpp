@@ -8,13 +8,11 @@ namespace toolkit {
 
 Label::Label(QWidget *parent)
     : QLabel(parent)
-{
-}
+{ }
 
 Label::Label(const QString &text, QWidget *parent)
     : QLabel(text, parent)
-{
-}
+{ }
 
 void Label::setTone(Tone tone)
 {

@@ -54,8 +54,8 @@ const char *levelName(QtMsgType type)
 void handleMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     const QByteArray line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")).toUtf8()
-        + " [" + levelName(type) + "] [" + (context.category ? context.category : "default") + "] "
-        + message.toUtf8() + '\n';
+                            + " [" + levelName(type) + "] [" + (context.category ? context.category : "default") + "] "
+                            + message.toUtf8() + '\n';
 
     Appenders &a = appenders();
     {
@@ -116,7 +116,7 @@ void LogManager::registerFileAppender()
 QString LogManager::logFilePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QLatin1Char('/')
-        + QCoreApplication::applicationName() + QStringLiteral(".log");
+           + QCoreApplication::applicationName() + QStringLiteral(".log");
 }
 
 } // namespace toolkit

@@ -11,19 +11,19 @@ enum class Theme { Light, Dark };
 // The one palette every toolkit widget paints with.
 struct Colors
 {
-    QColor window;        // window background
-    QColor panel;         // rounded groups and dialogs
+    QColor window; // window background
+    QColor panel;  // rounded groups and dialogs
     QColor text;
     QColor secondaryText;
-    QColor accent;        // recommended buttons, focus
+    QColor accent; // recommended buttons, focus
     QColor accentHover;
-    QColor onAccent;      // text on accent
+    QColor onAccent; // text on accent
     QColor button;
     QColor buttonHover;
-    QColor field;         // input backgrounds
+    QColor field; // input backgrounds
     QColor border;
     QColor separator;
-    QColor hover;         // flat buttons under the mouse
+    QColor hover; // flat buttons under the mouse
     QColor warning;
     QColor alertBackground;
     QColor alertBorder;

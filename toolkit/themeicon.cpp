@@ -14,8 +14,8 @@ const char *const searchDirectories[] = {themeIconDirectory, ":/icons/quorvia/bu
 
 QIcon themeIcon(const QString &name)
 {
-    const QRegularExpression pattern(QStringLiteral("^%1(?:_(\\d+)px)?\\.(?:svg|png)$")
-                                         .arg(QRegularExpression::escape(name)));
+    const QRegularExpression pattern(
+        QStringLiteral("^%1(?:_(\\d+)px)?\\.(?:svg|png)$").arg(QRegularExpression::escape(name)));
     QIcon icon;
     for (const char *directory : searchDirectories) {
         const QDir dir{QString::fromLatin1(directory)};

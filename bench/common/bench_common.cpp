@@ -37,16 +37,15 @@ double medianMicros(int runs, const std::function<void()> &work)
 
 void report(const char *what, double micros, double floorMicros)
 {
-    std::printf("%-44s %10.1f us   floor %9.1f us   ratio %6.1f\n", what, micros, floorMicros,
-                micros / floorMicros);
+    std::printf("%-44s %10.1f us   floor %9.1f us   ratio %6.1f\n", what, micros, floorMicros, micros / floorMicros);
 }
 
 using PKey = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
 
 PKey loadKey(bool isPrivate)
 {
-    const QByteArray pem = QByteArray::fromBase64(QByteArray::fromStdString(
-        isPrivate ? builtinkeys::rsaPrivateKeyText() : builtinkeys::rsaPublicKeyText()));
+    const QByteArray pem = QByteArray::fromBase64(
+        QByteArray::fromStdString(isPrivate ? builtinkeys::rsaPrivateKeyText() : builtinkeys::rsaPublicKeyText()));
     const std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(pem.constData(), pem.size()), &BIO_free);
     return PKey(isPrivate ? PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr)
                           : PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr),
@@ -58,7 +57,7 @@ double rawBlockMicros(EVP_PKEY *key, bool isPrivate, const QByteArray &block, in
 {
     return medianMicros(runs, [&] {
         const std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(EVP_PKEY_CTX_new(key, nullptr),
-                                                                            &EVP_PKEY_CTX_free);
+                                                                              &EVP_PKEY_CTX_free);
         unsigned char out[1024];
         size_t outLength = sizeof out;
         const auto *in = reinterpret_cast<const unsigned char *>(block.constData());

@@ -33,7 +33,7 @@ double processCpuMs()
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
-double cupsdCpuMs(const QByteArray& pid)
+double cupsdCpuMs(const QByteArray &pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(QString::fromLatin1(pid)));
     if (pid.isEmpty() || !stat.open(QIODevice::ReadOnly))
@@ -50,9 +50,9 @@ bool addQueue(int index)
     const QByteArray name = "Bench-" + QByteArray::number(index) + "@10.0.0.5:9100";
     const QByteArray device = "tqp://10.0.0.5:9100/10.0.0.9%5CBench%20" + QByteArray::number(index);
     char uri[512];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", 0,
-                     "/printers/%s", name.constData());
-    ipp_t* request = ippNewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER);
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", 0, "/printers/%s",
+                     name.constData());
+    ipp_t *request = ippNewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
     ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, device.constData());
     ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/admin/"));
@@ -61,12 +61,12 @@ bool addQueue(int index)
 
 struct Figures
 {
-    double wallMs;    // median per call
-    double cpuMs;     // client + cupsd, mean per call
+    double wallMs; // median per call
+    double cpuMs;  // client + cupsd, mean per call
     int entries;
 };
 
-Figures measure(const std::function<int()>& call, const QByteArray& cupsdPid, int calls)
+Figures measure(const std::function<int()> &call, const QByteArray &cupsdPid, int calls)
 {
     for (int i = 0; i < 3; ++i)
         call();
@@ -87,7 +87,7 @@ int plainListing()
 {
     QMap<QString, cloudprint::Printer> printers;
     const CupsDestList dests = CupsDestList::fromCupsGetDests();
-    for (cups_dest_t& dest : dests) {
+    for (cups_dest_t &dest : dests) {
         const cloudprint::Printer printer = copyCUPSDest(&dest);
         printers.insert(QString::fromLatin1(printer.Addr.data(), int(printer.Addr.size())), printer);
     }
@@ -99,7 +99,7 @@ int lightListing()
     return CUPSClient::listPrinter().size();
 }
 
-}  // namespace
+} // namespace
 
 int main()
 {
@@ -130,10 +130,9 @@ int main()
             return 1;
         }
         out << target << " | " << QString::number(plain.wallMs, 'f', 2) << " | "
-            << QString::number(light.wallMs, 'f', 2) << " | "
-            << QString::number(light.wallMs / plain.wallMs, 'f', 3) << " | "
-            << QString::number(plain.cpuMs, 'f', 2) << " | " << QString::number(light.cpuMs, 'f', 2)
-            << " | " << QString::number(light.cpuMs / plain.cpuMs, 'f', 3) << " | "
+            << QString::number(light.wallMs, 'f', 2) << " | " << QString::number(light.wallMs / plain.wallMs, 'f', 3)
+            << " | " << QString::number(plain.cpuMs, 'f', 2) << " | " << QString::number(light.cpuMs, 'f', 2) << " | "
+            << QString::number(light.cpuMs / plain.cpuMs, 'f', 3) << " | "
             << QString::number(100.0 * light.cpuMs / kCallIntervalMs, 'f', 3) << " %\n";
         out.flush();
     }

@@ -104,9 +104,9 @@ int main(int argc, char **argv)
                    .arg(oneByOne, 6, 'f', 2);
         out.flush();
     }
-    const QString reply = call(QStringLiteral("com.quorvia.cloud.print.daemon"),
-                               QStringLiteral("/com/quorvia/cloud/print/daemon"),
-                               QStringLiteral("com.quorvia.cloud.print.daemon"), {address, QStringLiteral("root")});
+    const QString reply =
+        call(QStringLiteral("com.quorvia.cloud.print.daemon"), QStringLiteral("/com/quorvia/cloud/print/daemon"),
+             QStringLiteral("com.quorvia.cloud.print.daemon"), {address, QStringLiteral("root")});
     out << "forwarded reply " << (reply.isEmpty() ? "EMPTY (agent not reached)" : "received") << "\n";
     return reply.isEmpty() ? 1 : 0;
 }

@@ -5,8 +5,8 @@
 //  (b) ListPrinter of 10,000 printers (connection included, Addr filled) vs a
 //      bare TLS handshake plus decoding the same reply bytes with the
 //      generated types alone; time and peak C++ heap;          goal <= 1.5x
-#include "benchsupport.h"
 #include "CloudPrint.h"
+#include "benchsupport.h"
 #include "cloudprintclient.h"
 #include "referenceserver.h"
 #include "serverconfig.h"
@@ -24,11 +24,11 @@
 #include <openssl/ssl.h>
 
 #include <algorithm>
-#include <ctime>
 #include <arpa/inet.h>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <malloc.h>
 #include <new>
 #include <unistd.h>
@@ -40,7 +40,10 @@ using bench::median;
 namespace heap {
 std::atomic<long> live{0};
 std::atomic<long> peak{0};
-void resetPeak() { peak = live.load(); }
+void resetPeak()
+{
+    peak = live.load();
+}
 } // namespace heap
 
 void *operator new(size_t size)
@@ -50,8 +53,7 @@ void *operator new(size_t size)
         throw std::bad_alloc();
     const long now = heap::live += long(malloc_usable_size(p));
     long seen = heap::peak.load();
-    while (now > seen && !heap::peak.compare_exchange_weak(seen, now)) {
-    }
+    while (now > seen && !heap::peak.compare_exchange_weak(seen, now)) { }
     return p;
 }
 
@@ -278,8 +280,8 @@ int main(int argc, char *argv[])
         std::printf("(b) ListPrinter %d printers (%.1f MiB reply): median %.2f ms (client CPU %.2f ms), peak heap "
                     "%.1f MiB; bare TLS + decode: median %.2f ms (CPU %.2f ms), peak heap %.1f MiB; ratio %.2fx wall, "
                     "%.2fx client CPU, %.2fx memory (goal <= 1.5x)\n",
-                    printerCount, double(reply.size()) / (1024 * 1024), median(call), median(callCpu),
-                    median(callPeak), median(base), median(baseCpu), median(basePeak), median(call) / median(base),
+                    printerCount, double(reply.size()) / (1024 * 1024), median(call), median(callCpu), median(callPeak),
+                    median(base), median(baseCpu), median(basePeak), median(call) / median(base),
                     median(callCpu) / median(baseCpu), median(callPeak) / median(basePeak));
     }
     return 0;

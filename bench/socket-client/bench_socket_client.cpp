@@ -17,8 +17,8 @@
 // Needs a private system bus for the window: run through scripts/bench.sh, or
 //   testing/with-home.sh testing/dbus/with-buses.sh <build>/bench/socket-client/bench_socket_client [PARTS]
 // PARTS picks some, e.g. "1" or "34"; all by default.
-#include "benchsupport.h"
 #include "addprinterwidget.h"
+#include "benchsupport.h"
 #include "clientresources.h"
 #include "jobdatabase.h"
 #include "mainwindow.h"
@@ -78,7 +78,6 @@ double cpuMs()
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
-
 const char *verdict(bool met)
 {
     return met ? "met" : "MISSED";
@@ -129,7 +128,7 @@ std::unique_ptr<MainWindow> loggedInWindow(ReferenceSocketServer &server, const 
     const bool verified = server.waitFor(QStringLiteral("verify")).value(2) == QLatin1String("2");
     const bool connected = waitUntil([&window] {
         return sessionSocket(window.get(), 1)->state() == QAbstractSocket::ConnectedState
-            && sessionSocket(window.get(), 2)->state() == QAbstractSocket::ConnectedState;
+               && sessionSocket(window.get(), 2)->state() == QAbstractSocket::ConnectedState;
     });
     server.clearEvents();
     return verified && connected ? std::move(window) : nullptr;
@@ -156,7 +155,8 @@ bool receivedIntact(ReferenceSocketServer &server, const QByteArray &data, Uploa
     upload->ms = msSince(upload->clock);
     upload->cpu = cpuMs() - upload->cpuAtStart;
     QFile file(received.value(2));
-    const bool intact = received.value(1).toInt() == data.size() && file.open(QIODevice::ReadOnly) && file.readAll() == data;
+    const bool intact =
+        received.value(1).toInt() == data.size() && file.open(QIODevice::ReadOnly) && file.readAll() == data;
     file.remove();
     server.clearEvents();
     return intact;
@@ -193,7 +193,7 @@ bool bareUpload(ReferenceSocketServer &server, const QByteArray &data, Upload *u
     QTcpSocket info;
     info.connectToHost(QHostAddress::LocalHost, server.infoPort());
     ok = ok && info.waitForConnected(10000) && !server.waitFor(QStringLiteral("connected")).isEmpty()
-        && !server.waitFor(QStringLiteral("connected")).isEmpty();
+         && !server.waitFor(QStringLiteral("connected")).isEmpty();
     server.clearEvents();
     upload->start();
     info.write(protocol::fileHeader(QStringLiteral("bare.docx"), printers.at(0), data.size(), QStringLiteral("8"),
@@ -303,7 +303,8 @@ int main(int argc, char *argv[])
             return 1;
         file.close();
         ClientSettings settings;
-        const auto window = loggedInWindow(server, dir.filePath(QStringLiteral("upload")), server.filePort(), &settings);
+        const auto window =
+            loggedInWindow(server, dir.filePath(QStringLiteral("upload")), server.filePort(), &settings);
         // The runs alternate, so a change in the machine's load hits both. The
         // bare stream's connections replace the window's, which connects again
         // in its next upload (well under a millisecond on loopback).
@@ -346,7 +347,8 @@ int main(int argc, char *argv[])
     AddPrinterWidget *page = window->addPrinterWidget();
 
     if (parts.contains(QLatin1Char('2'))) {
-        std::printf("(2) one status reply \"13##PDFNAME\" on the printer list page (%d printers)\n", int(printers.size()));
+        std::printf("(2) one status reply \"13##PDFNAME\" on the printer list page (%d printers)\n",
+                    int(printers.size()));
         std::printf("    jobs     whole   jobState  setJobState  log view  printer rows   (ms)\n");
     }
     std::vector<std::vector<double>> queue;
@@ -361,10 +363,12 @@ int main(int argc, char *argv[])
         if (count >= 10000 && parts.contains(QLatin1Char('2'))) {
             const QString pdf = jobName(count / 2);
             JobDatabase::setJobState(pdf, protocol::StateWaiting, "");
-            const double whole = medianMs(runs, [&] { clientSide->waitForReadyRead(10000); }, [&] {
-                serverSide->write("13##" + pdf.toLatin1());
-                serverSide->flush();
-            });
+            const double whole = medianMs(
+                runs, [&] { clientSide->waitForReadyRead(10000); },
+                [&] {
+                    serverSide->write("13##" + pdf.toLatin1());
+                    serverSide->flush();
+                });
             if (JobDatabase::jobState(pdf) != protocol::StatePrinting) {
                 std::fprintf(stderr, "the status reply was not handled\n");
                 return 1;
@@ -386,8 +390,8 @@ int main(int argc, char *argv[])
             for (int part = 0; part < 4; ++part)
                 parts[part].push_back(refresh[part]);
         }
-        queue.push_back({double(count), median(parts[0]), medianMs(runs, bareQuery), median(parts[1]),
-                         median(parts[2]), median(parts[3])});
+        queue.push_back({double(count), median(parts[0]), medianMs(runs, bareQuery), median(parts[1]), median(parts[2]),
+                         median(parts[3])});
         page->loadAddPrinterWidSlot();
         settle();
     }
@@ -426,7 +430,8 @@ int main(int argc, char *argv[])
         if (count == 10)
             std::printf("  baseline\n");
         else
-            std::printf("  %.1fx the baseline; goal < 300 ms: %s\n", median(total) / baseline, verdict(median(total) < 300));
+            std::printf("  %.1fx the baseline; goal < 300 ms: %s\n", median(total) / baseline,
+                        verdict(median(total) < 300));
         baseline = median(total);
     }
     return 0;

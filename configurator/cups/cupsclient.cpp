@@ -29,38 +29,37 @@ const QString kGenericPpd = QStringLiteral("/usr/share/ppd/tqp/TQP.ppd");
 
 // Dotted IPv4 address, optional ":port", a backslash, then the share name
 // (capture group 10).
-const QRegularExpression& serverPrinterIdPattern()
+const QRegularExpression &serverPrinterIdPattern()
 {
-    static const QRegularExpression pattern(QStringLiteral(
-        "(((2(5[0-5]|[0-4]\\d))|[0-1]?\\d{1,2})\\.){3}(((2(5[0-5]|[0-4]\\d))|[0-1]?\\d{1,2}))"
-        "(:\\d*)?\\\\([\\w\\W]+)"));
+    static const QRegularExpression pattern(
+        QStringLiteral("(((2(5[0-5]|[0-4]\\d))|[0-1]?\\d{1,2})\\.){3}(((2(5[0-5]|[0-4]\\d))|[0-1]?\\d{1,2}))"
+                       "(:\\d*)?\\\\([\\w\\W]+)"));
     return pattern;
 }
 
 // Characters that are unreadable in a queue name or that CUPS refuses in one:
 // brackets, controls and space, "/" and "#", and also "\", "?", quotes and DEL,
 // which lpadmin rejects ("Printer name can only contain printable characters").
-const QRegularExpression& replacedCharacters()
+const QRegularExpression &replacedCharacters()
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("[()\\x{0}-\\x{20}\\x{7f}/#\\\\?'\"]"));
+    static const QRegularExpression pattern(QStringLiteral("[()\\x{0}-\\x{20}\\x{7f}/#\\\\?'\"]"));
     return pattern;
 }
 
-QString textUpToNul(const QByteArray& bytes)
+QString textUpToNul(const QByteArray &bytes)
 {
     const int nul = bytes.indexOf('\0');
     return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
 }
 
-void chopLastCodePoint(QString& text)
+void chopLastCodePoint(QString &text)
 {
-    const bool pair = text.size() >= 2 && text.at(text.size() - 1).isLowSurrogate()
-                      && text.at(text.size() - 2).isHighSurrogate();
+    const bool pair =
+        text.size() >= 2 && text.at(text.size() - 1).isLowSurrogate() && text.at(text.size() - 2).isHighSurrogate();
     text.chop(pair ? 2 : 1);
 }
 
-QString printerPart(const QString& id)
+QString printerPart(const QString &id)
 {
     const QRegularExpressionMatch match = serverPrinterIdPattern().match(id);
     QString part = match.hasMatch() ? match.captured(10) : id;
@@ -78,7 +77,7 @@ QString printerPart(const QString& id)
     return part;
 }
 
-bool runAdminTool(const QString& tool, const QStringList& arguments)
+bool runAdminTool(const QString &tool, const QStringList &arguments)
 {
     QProcess process;
     process.setProgram(cupstooldir::toolPath(tool));
@@ -96,74 +95,75 @@ struct LeftoverQueues
     QStringList names;
 };
 
-LeftoverQueues& leftoverQueues()
+LeftoverQueues &leftoverQueues()
 {
     static LeftoverQueues leftovers;
     return leftovers;
 }
 
-void rememberLeftover(const QString& queue)
+void rememberLeftover(const QString &queue)
 {
-    LeftoverQueues& leftovers = leftoverQueues();
+    LeftoverQueues &leftovers = leftoverQueues();
     const QMutexLocker lock(&leftovers.mutex);
     if (!leftovers.names.contains(queue))
         leftovers.names.append(queue);
 }
 
-bool forgetLeftover(const QString& queue)
+bool forgetLeftover(const QString &queue)
 {
-    LeftoverQueues& leftovers = leftoverQueues();
+    LeftoverQueues &leftovers = leftoverQueues();
     const QMutexLocker lock(&leftovers.mutex);
     return leftovers.names.removeAll(queue) > 0;
 }
 
 enum class QueuePresence { Present, Absent, Unknown };
 
-QueuePresence queuePresence(const QString& queue)
+QueuePresence queuePresence(const QString &queue)
 {
     char uri[HTTP_MAX_URI];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", 0,
-                     "/printers/%s", queue.toUtf8().constData());
-    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", 0, "/printers/%s",
+                     queue.toUtf8().constData());
+    ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
-                 "printer-name");
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "printer-name");
     ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"));
     const ipp_status_t status = cupsLastError();
     if (status == IPP_STATUS_ERROR_NOT_FOUND)
         return QueuePresence::Absent;
-    return status < IPP_STATUS_REDIRECTION_OTHER_SITE ? QueuePresence::Present
-                                                      : QueuePresence::Unknown;
+    return status < IPP_STATUS_REDIRECTION_OTHER_SITE ? QueuePresence::Present : QueuePresence::Unknown;
 }
 
 // A queue that cannot be enabled or does not accept jobs is of no use and
 // would only block the name; take it away again, or later if CUPS does not
 // answer now.
-void removeHalfInstalledQueue(const QString& queue, const char* reason)
+void removeHalfInstalledQueue(const QString &queue, const char *reason)
 {
     qCWarning(lcCups).noquote() << "Removing queue" << queue << "because" << reason;
     if (!runAdminTool(QStringLiteral("lpadmin"), {QStringLiteral("-x"), queue})) {
-        qCWarning(lcCups).noquote() << "Could not remove queue" << queue
-                                    << "- trying again when CUPS answers";
+        qCWarning(lcCups).noquote() << "Could not remove queue" << queue << "- trying again when CUPS answers";
         rememberLeftover(queue);
     }
 }
 
-bool installQueue(const cloudprint::Printer& printer, const QString& ppd)
+bool installQueue(const cloudprint::Printer &printer, const QString &ppd)
 {
     // Before the name is chosen, so that a leftover does not push it aside.
     CUPSClient::removeLeftoverQueues();
-    const QUrl url(QString::fromLatin1(printer.Addr.data(), int(printer.Addr.size())),
-                   QUrl::TolerantMode);
-    const QString queue =
-        printerNameEncode(QString::fromStdString(printer.ID), url);
+    const QUrl url(QString::fromLatin1(printer.Addr.data(), int(printer.Addr.size())), QUrl::TolerantMode);
+    const QString queue = printerNameEncode(QString::fromStdString(printer.ID), url);
 
     const QStringList arguments = {
-        QStringLiteral("-E"), QStringLiteral("-p"), queue,
-        QStringLiteral("-v"), url.toString(QUrl::FullyEncoded),
-        QStringLiteral("-P"), ppd,
-        QStringLiteral("-o"), QStringLiteral("printer-is-shared=false"),
-        QStringLiteral("-o"), QStringLiteral("printer-error-policy=abort-job"),
+        QStringLiteral("-E"),
+        QStringLiteral("-p"),
+        queue,
+        QStringLiteral("-v"),
+        url.toString(QUrl::FullyEncoded),
+        QStringLiteral("-P"),
+        ppd,
+        QStringLiteral("-o"),
+        QStringLiteral("printer-is-shared=false"),
+        QStringLiteral("-o"),
+        QStringLiteral("printer-error-policy=abort-job"),
     };
     // With CUPS silent while the name was chosen, it can be a leftover's, which
     // lpadmin -p takes over: no retry may remove it meanwhile.
@@ -184,31 +184,29 @@ bool installQueue(const cloudprint::Printer& printer, const QString& ppd)
     return true;
 }
 
-}  // namespace
+} // namespace
 
-CUPSClient::CUPSClient(QObject* parent)
+CUPSClient::CUPSClient(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 QMap<QString, cloudprint::Printer> CUPSClient::listPrinter()
 {
     QMap<QString, cloudprint::Printer> printers;
     const CupsDestList dests = QueueUriList::fetch();
-    for (cups_dest_t& dest : dests) {
+    for (cups_dest_t &dest : dests) {
         const cloudprint::Printer printer = copyCUPSDest(&dest);
-        printers.insert(QString::fromLatin1(printer.Addr.data(), int(printer.Addr.size())),
-                        printer);
+        printers.insert(QString::fromLatin1(printer.Addr.data(), int(printer.Addr.size())), printer);
     }
     return printers;
 }
 
 void CUPSClient::removeLeftoverQueues()
 {
-    LeftoverQueues& leftovers = leftoverQueues();
+    LeftoverQueues &leftovers = leftoverQueues();
     const QMutexLocker lock(&leftovers.mutex);
     for (auto it = leftovers.names.begin(); it != leftovers.names.end();) {
-        const QString& queue = *it;
+        const QString &queue = *it;
         bool gone = false;
         switch (queuePresence(queue)) {
         case QueuePresence::Absent:
@@ -234,12 +232,12 @@ QStringList CUPSClient::listPrinterName()
     const CupsDestList dests = CupsDestList::fromCupsGetDests();
     names.reserve(dests.count());
     // CUPS keeps queue names in UTF-8.
-    for (const cups_dest_t& dest : dests)
+    for (const cups_dest_t &dest : dests)
         names.append(QString::fromUtf8(dest.name));
     return names;
 }
 
-QString CUPSClient::generatePpdByDrv(const QString& drv, const QString& name)
+QString CUPSClient::generatePpdByDrv(const QString &drv, const QString &name)
 {
     const QString outputDir = QStringLiteral("/tmp/%1").arg(name);
     const QString ppd = QStringLiteral("/tmp/%1/TQP.ppd").arg(name);
@@ -255,8 +253,7 @@ QString CUPSClient::generatePpdByDrv(const QString& drv, const QString& name)
     if (finished)
         qCWarning(lcCups).noquote() << "ppdc complier failed because:" << reason;
     else
-        qCWarning(lcCups).noquote() << "ppdc complier failed because:" << reason
-                                    << ppdc.errorString();
+        qCWarning(lcCups).noquote() << "ppdc complier failed because:" << reason << ppdc.errorString();
     if (ppdc.state() != QProcess::NotRunning) {
         ppdc.kill();
         ppdc.waitForFinished();
@@ -266,31 +263,30 @@ QString CUPSClient::generatePpdByDrv(const QString& drv, const QString& name)
     return {};
 }
 
-bool CUPSClient::addPrinter(const cloudprint::Printer& printer, const QString& ppd)
+bool CUPSClient::addPrinter(const cloudprint::Printer &printer, const QString &ppd)
 {
     qCInfo(lcCups) << "addPrinter printer by dynamic ppd";
     return installQueue(printer, ppd);
 }
 
-bool CUPSClient::addPrinter(const cloudprint::Printer& printer)
+bool CUPSClient::addPrinter(const cloudprint::Printer &printer)
 {
     qCDebug(lcCups) << "addPrinter";
     return installQueue(printer, kGenericPpd);
 }
 
-cloudprint::Printer copyCUPSDest(cups_dest_t* dest)
+cloudprint::Printer copyCUPSDest(cups_dest_t *dest)
 {
     cloudprint::Printer printer;
     QMap<QString, QString> options;
     for (int i = 0; i < dest->num_options; ++i) {
-        options.insert(QString::fromLatin1(dest->options[i].name),
-                       QString::fromLatin1(dest->options[i].value));
+        options.insert(QString::fromLatin1(dest->options[i].name), QString::fromLatin1(dest->options[i].value));
     }
     printer.Addr = options.value(kDeviceUriOption).toUtf8().toStdString();
     return printer;
 }
 
-QString printerNameEncode(const QString& name, const QUrl& url)
+QString printerNameEncode(const QString &name, const QUrl &url)
 {
     QString part = printerPart(name);
     const QString host = url.host(QUrl::FullyDecoded);
@@ -298,8 +294,7 @@ QString printerNameEncode(const QString& name, const QUrl& url)
     // One pass, so that "%1" and the like in an ID stay as they are.
     const auto queueName = [&] { return QStringLiteral("%1@%2:%3").arg(part, host, port); };
 
-    while (!part.isEmpty()
-           && queueName().toUtf8().size() > kMaxQueueNameBytes - kClashSuffixBytes)
+    while (!part.isEmpty() && queueName().toUtf8().size() > kMaxQueueNameBytes - kClashSuffixBytes)
         chopLastCodePoint(part);
     const QString queue = queueName();
 
@@ -316,21 +311,20 @@ QString printerNameEncode(const QString& name, const QUrl& url)
     return suffixed;
 }
 
-bool enablePrinter(const QString& name)
+bool enablePrinter(const QString &name)
 {
     return runAdminTool(QStringLiteral("cupsenable"), {name});
 }
 
-bool acceptPrinter(const QString& name)
+bool acceptPrinter(const QString &name)
 {
     return runAdminTool(QStringLiteral("cupsaccept"), {name});
 }
 
-bool checkProcessRun(QProcess& process)
+bool checkProcessRun(QProcess &process)
 {
     const QString program = process.program();
-    qCInfo(lcCups).noquote() << "Start"
-                             << (QStringList(program) + process.arguments()).join(QLatin1Char(' '));
+    qCInfo(lcCups).noquote() << "Start" << (QStringList(program) + process.arguments()).join(QLatin1Char(' '));
 
     process.start(QIODevice::ReadWrite);
     if (!process.waitForStarted(kToolTimeoutMs)) {
@@ -342,9 +336,8 @@ bool checkProcessRun(QProcess& process)
     process.waitForFinished(-1);
 
     if (process.exitStatus() != QProcess::NormalExit) {
-        qCWarning(lcCups).noquote()
-            << program << "exit status"
-            << QMetaEnum::fromType<QProcess::ExitStatus>().valueToKey(process.exitStatus());
+        qCWarning(lcCups).noquote() << program << "exit status"
+                                    << QMetaEnum::fromType<QProcess::ExitStatus>().valueToKey(process.exitStatus());
         return false;
     }
     if (process.exitCode() == 0)

@@ -3,22 +3,22 @@
 namespace cupstooldir {
 namespace {
 
-QString& toolDir()
+QString &toolDir()
 {
     static QString dir = QStringLiteral("/usr/sbin");
     return dir;
 }
 
-}  // namespace
+} // namespace
 
-QString toolPath(const QString& tool)
+QString toolPath(const QString &tool)
 {
     return toolDir() + QLatin1Char('/') + tool;
 }
 
-void setDirForTesting(const QString& dir)
+void setDirForTesting(const QString &dir)
 {
     toolDir() = dir;
 }
 
-}  // namespace cupstooldir
+} // namespace cupstooldir

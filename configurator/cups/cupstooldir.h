@@ -7,8 +7,8 @@
 // tools to make a tool fail, crash or go missing.
 namespace cupstooldir {
 
-QString toolPath(const QString& tool);
+QString toolPath(const QString &tool);
 
-void setDirForTesting(const QString& dir);
+void setDirForTesting(const QString &dir);
 
-}  // namespace cupstooldir
+} // namespace cupstooldir

@@ -32,5 +32,5 @@ private:
     };
 
     static std::vector<Printer> requestPrinters();
-    static void readLpoptions(const QByteArray& path, std::vector<LpoptionsLine>& lines);
+    static void readLpoptions(const QByteArray &path, std::vector<LpoptionsLine> &lines);
 };

@@ -201,7 +201,7 @@ struct UriBytes
         }
         for (int c = 0; c < 0x80; ++c) {
             const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'
-                || c == '.' || c == '_' || c == '~' || c == ':' || c == '/';
+                              || c == '.' || c == '_' || c == '~' || c == ':' || c == '/';
             if (kept) {
                 text[c][0] = char(c);
                 text[c][1] = text[c][2] = '\0';
@@ -228,8 +228,7 @@ std::string deviceUri(const QByteArray &prefix, const std::string &id)
     for (const char ch : id) {
         const auto c = static_cast<unsigned char>(ch);
         if (kUriBytes.width[c] == 0) {
-            const QByteArray encoded = QUrl::toPercentEncoding(QString::fromStdString(id),
-                                                               QByteArrayLiteral(":/"));
+            const QByteArray encoded = QUrl::toPercentEncoding(QString::fromStdString(id), QByteArrayLiteral(":/"));
             return std::string(prefix.constData(), size_t(prefix.size()))
                 .append(encoded.constData(), size_t(encoded.size()));
         }
@@ -272,8 +271,7 @@ void CloudPrintRPCClient::Private::close() noexcept
         // Flushing failed; the socket itself must still be released.
         try {
             socket->close();
-        } catch (...) {
-        }
+        } catch (...) { }
     }
 }
 
@@ -320,8 +318,8 @@ CloudPrintRPCClient::CloudPrintRPCClient(const QString &address, QObject *parent
 
     d->host = d->url->host(QUrl::FullyDecoded);
     d->port = d->url->port(printerport::GetCloudPrintPort());
-    d->uriPrefix = QUrl::toPercentEncoding(QStringLiteral("tqp://%1:%2/").arg(d->host).arg(d->port),
-                                           QByteArrayLiteral(":/"));
+    d->uriPrefix =
+        QUrl::toPercentEncoding(QStringLiteral("tqp://%1:%2/").arg(d->host).arg(d->port), QByteArrayLiteral(":/"));
     d->socket = factory->createSocket(d->host.toUtf8().toStdString(), d->port);
     d->socket->setConnTimeout(kConnectTimeoutMs);
     d->socket->setRecvTimeout(g_receiveTimeoutMs);
@@ -354,8 +352,8 @@ std::shared_ptr<ReplyTransport> CloudPrintRPCClient::replyTransport(
 {
     // make_shared forwards by reference, and Thrift only declares this constant:
     // pass a copy so unoptimized builds link.
-    auto config = std::make_shared<TConfiguration>(kMaxReplyBytes, int(TConfiguration::DEFAULT_MAX_FRAME_SIZE),
-                                                   kRecursionLimit);
+    auto config =
+        std::make_shared<TConfiguration>(kMaxReplyBytes, int(TConfiguration::DEFAULT_MAX_FRAME_SIZE), kRecursionLimit);
     return std::make_shared<ReplyTransport>(std::move(wire), kBufferSize, config);
 }
 

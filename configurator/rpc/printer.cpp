@@ -57,13 +57,11 @@ const StatusFlag &decidingFlag(int32_t status)
 
 Printer::Printer(const cloudprint::Printer &record)
     : cloudprint::Printer(record)
-{
-}
+{ }
 
 Printer::Printer(cloudprint::Printer &&record)
     : cloudprint::Printer(std::move(record))
-{
-}
+{ }
 
 Printer::PrinterStatus Printer::statusLevel() const
 {

@@ -43,8 +43,7 @@ ReplyTransport::ReplyTransport(std::shared_ptr<TTransport> socket, uint32_t buff
                                std::shared_ptr<TConfiguration> config)
     : TBufferedTransport(std::move(socket), bufferSize, bufferSize, config)
     , m_limit(config->getMaxMessageSize())
-{
-}
+{ }
 
 void ReplyTransport::beginCall()
 {
@@ -94,8 +93,7 @@ void ReplyTransport::account(uint32_t fetched)
 ReplyProtocol::ReplyProtocol(std::shared_ptr<ReplyTransport> transport)
     : TBinaryProtocolT(transport, 0, 0, /*strict_read=*/false, /*strict_write=*/true)
     , m_transport(transport.get())
-{
-}
+{ }
 
 void ReplyProtocol::limitStrings()
 {

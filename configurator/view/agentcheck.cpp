@@ -11,8 +11,7 @@ constexpr int listingTimeoutMs = 30000;
 
 AgentCheck::AgentCheck(const QString &agentPath)
     : m_agentPath(agentPath)
-{
-}
+{ }
 
 bool AgentCheck::isRunning() const
 {
@@ -46,7 +45,7 @@ bool AgentCheck::ensureRunning() const
         // A detached start keeps no error of its own; say what is wrong
         // with the file.
         const QFileInfo file(m_agentPath);
-        const QString reason = !file.exists()        ? QStringLiteral("no such file")
+        const QString reason = !file.exists()         ? QStringLiteral("no such file")
                                : !file.isExecutable() ? QStringLiteral("not executable")
                                                       : QStringLiteral("it could not be run");
         qCWarning(lcConfigurator).noquote() << "cannot start the agent" << m_agentPath << QLatin1Char(':') << reason;

@@ -21,8 +21,7 @@ void setApplicationMetadata(toolkit::Application &app)
     app.setApplicationHomePage(QStringLiteral("https://www.brantel.com"));
     app.setApplicationAcknowledgementPage(QStringLiteral("https://www.brantel.com/acknowledgements"));
     app.setApplicationDescription(QCoreApplication::translate(
-        "main",
-        "Brantel Cloud Print is a new printing solution from Brantel. It connects your printer to the network "
-        "so that you can print over the network from the applications you use every day. It suits desktops, "
-        "laptops, some tablets and other networked devices that you have authorised to print."));
+        "main", "Brantel Cloud Print is a new printing solution from Brantel. It connects your printer to the network "
+                "so that you can print over the network from the applications you use every day. It suits desktops, "
+                "laptops, some tablets and other networked devices that you have authorised to print."));
 }

@@ -4,11 +4,10 @@
 
 const QRegularExpression &ipv4Expression()
 {
-    static const QRegularExpression expression(QStringLiteral(
-        "^(1\\d{2}|2[0-4]\\d|25[0-5]|[1-9]\\d|[1-9])\\."
-        "(1\\d{2}|2[0-4]\\d|25[0-5]|[1-9]\\d|\\d)\\."
-        "(1\\d{2}|2[0-4]\\d|25[0-5]|[1-9]\\d|\\d)\\."
-        "(1\\d{2}|2[0-4]\\d|25[0-5]|[1-9]\\d|\\d)$"));
+    static const QRegularExpression expression(QStringLiteral("^(1\\d{2}|2[0-4]\\d|25[0-5]|[1-9]\\d|[1-9])\\."
+                                                              "(1\\d{2}|2[0-4]\\d|25[0-5]|[1-9]\\d|\\d)\\."
+                                                              "(1\\d{2}|2[0-4]\\d|25[0-5]|[1-9]\\d|\\d)\\."
+                                                              "(1\\d{2}|2[0-4]\\d|25[0-5]|[1-9]\\d|\\d)$"));
     return expression;
 }
 

@@ -10,13 +10,13 @@
 #include "spinner.h"
 #include "themeicon.h"
 
-#include <QHBoxLayout>
-#include <QHostAddress>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QHash>
+#include <QHostAddress>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QPainter>
@@ -113,8 +113,7 @@ namespace PrinterWidgetInnter {
 Worker::Worker(const cloudprint::Printer &printer, QObject *parent)
     : QObject(parent)
     , m_printer(printer)
-{
-}
+{ }
 
 void Worker::doAddPrinter()
 {
@@ -124,7 +123,8 @@ void Worker::doAddPrinter()
     try {
         result = addPrinter();
     } catch (const std::exception &error) {
-        qCWarning(lcConfigurator).noquote() << "add printer failed while" << QLatin1String(m_stage) << ':' << error.what();
+        qCWarning(lcConfigurator).noquote()
+            << "add printer failed while" << QLatin1String(m_stage) << ':' << error.what();
     } catch (...) {
         qCWarning(lcConfigurator).noquote() << "add printer failed while" << QLatin1String(m_stage);
     }

@@ -75,8 +75,7 @@ public:
     Driver(ConfiguratorWindow &window, const QString &folder)
         : m_window(window)
         , m_folder(folder)
-    {
-    }
+    { }
 
     int run()
     {
@@ -87,7 +86,8 @@ public:
         QTest::mouseClick(part<QPushButton>("nextButton"), Qt::LeftButton);
         shot(QStringLiteral("02-verifying"));
         auto *pages = part<QStackedWidget>(nullptr);
-        if (!step("the printer page opens", [&] { return QTest::qWaitFor([&] { return pages->currentIndex() == 1; }, 30000); })) {
+        if (!step("the printer page opens",
+                  [&] { return QTest::qWaitFor([&] { return pages->currentIndex() == 1; }, 30000); })) {
             for (const char *field : {"ipEdit", "authCodeEdit"}) {
                 if (part<toolkit::LineEdit>(field)->isAlert())
                     std::printf("        shown: %s\n", qPrintable(part<toolkit::LineEdit>(field)->alertMessage()));
@@ -123,7 +123,8 @@ public:
         QTest::mouseClick(row->findChild<QAbstractButton *>(QStringLiteral("actionButton")), Qt::LeftButton);
         shot(QStringLiteral("06-installing"));
         auto *added = row->findChild<QWidget *>(QStringLiteral("addedLabel"));
-        if (!step("the row shows \"(Added)\"", [&] { return QTest::qWaitFor([&] { return !added->isHidden(); }, 60000); }))
+        if (!step("the row shows \"(Added)\"",
+                  [&] { return QTest::qWaitFor([&] { return !added->isHidden(); }, 60000); }))
             return 1;
         shot(QStringLiteral("07-added"));
         const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);

@@ -118,9 +118,9 @@ int main(int argc, char *argv[])
         return fail("cannot write the sample PDF");
     QProcess lp;
     lp.setProcessChannelMode(QProcess::ForwardedChannels);
-    lp.start(QStringLiteral("lp"), {QStringLiteral("-h"), QStringLiteral("localhost"), QStringLiteral("-d"),
-                                    QStringLiteral("Office"), QStringLiteral("-t"), QStringLiteral("report.pdf"),
-                                    pdf.fileName()});
+    lp.start(QStringLiteral("lp"),
+             {QStringLiteral("-h"), QStringLiteral("localhost"), QStringLiteral("-d"), QStringLiteral("Office"),
+              QStringLiteral("-t"), QStringLiteral("report.pdf"), pdf.fileName()});
     lp.waitForFinished();
     const QStringList received = server.waitFor(QStringLiteral("received"), 60000);
     pdf.remove();

@@ -87,7 +87,8 @@ public:
         const QJsonObject fault = takeFault(name);
         const QString mode = fault.value(QStringLiteral("mode")).toString();
         if (mode == QLatin1String("raw")) {
-            send(out.get(), QByteArray::fromHex(fault.value(QStringLiteral("hex")).toString().toLatin1()).toStdString());
+            send(out.get(),
+                 QByteArray::fromHex(fault.value(QStringLiteral("hex")).toString().toLatin1()).toStdString());
             return false;
         }
         if (mode == QLatin1String("stall")) {
@@ -98,8 +99,8 @@ public:
         if (mode == QLatin1String("slow"))
             QThread::msleep(fault.value(QStringLiteral("delayMs")).toInt());
         const std::string result = mode == QLatin1String("exception")
-            ? failed(fault.value(QStringLiteral("code")).toInt(), text(fault, "description"))
-            : answer(name, args);
+                                       ? failed(fault.value(QStringLiteral("code")).toInt(), text(fault, "description"))
+                                       : answer(name, args);
         // Other methods are not served: the connection closes.
         if (result.empty())
             return false;

@@ -17,13 +17,22 @@ cloudprint::Printer printerRecord(const QJsonObject &json)
 {
     using P = cloudprint::Printer;
     static const std::pair<const char *, std::string P::*> texts[] = {
-        {"ID", &P::ID}, {"ServerName", &P::ServerName}, {"ShareName", &P::ShareName}, {"PortName", &P::PortName},
-        {"Addr", &P::Addr}, {"DriverName", &P::DriverName}, {"Comment", &P::Comment}, {"Location", &P::Location},
-        {"SepFile", &P::SepFile}, {"PrintProcessor", &P::PrintProcessor}, {"Datatype", &P::Datatype},
-        {"Parameters", &P::Parameters}};
+        {"ID", &P::ID},
+        {"ServerName", &P::ServerName},
+        {"ShareName", &P::ShareName},
+        {"PortName", &P::PortName},
+        {"Addr", &P::Addr},
+        {"DriverName", &P::DriverName},
+        {"Comment", &P::Comment},
+        {"Location", &P::Location},
+        {"SepFile", &P::SepFile},
+        {"PrintProcessor", &P::PrintProcessor},
+        {"Datatype", &P::Datatype},
+        {"Parameters", &P::Parameters},
+    };
     static const std::pair<const char *, int32_t P::*> numbers[] = {
         {"Attributes", &P::Attributes}, {"Priority", &P::Priority}, {"DefaultPriority", &P::DefaultPriority},
-        {"Status", &P::Status}, {"cJobs", &P::cJobs}, {"AveragePPM", &P::AveragePPM}};
+        {"Status", &P::Status},         {"cJobs", &P::cJobs},       {"AveragePPM", &P::AveragePPM}};
     P p;
     for (const auto &[key, member] : texts)
         p.*member = text(json.value(QLatin1String(key)));

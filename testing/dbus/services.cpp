@@ -26,8 +26,14 @@ public slots:
     uint Notify(const QString &appName, uint replacesId, const QString &icon, const QString &summary,
                 const QString &body, const QStringList &actions, const QVariantMap &hints, int expireTimeout)
     {
-        const QJsonArray call{appName, qint64(replacesId), icon, summary, body, QJsonArray::fromStringList(actions),
-                              QJsonObject::fromVariantMap(hints), expireTimeout};
+        const QJsonArray call{appName,
+                              qint64(replacesId),
+                              icon,
+                              summary,
+                              body,
+                              QJsonArray::fromStringList(actions),
+                              QJsonObject::fromVariantMap(hints),
+                              expireTimeout};
         QTextStream(stdout) << QJsonDocument(call).toJson(QJsonDocument::Compact) << Qt::endl;
         return 1;
     }
@@ -39,10 +45,7 @@ class Signer : public QObject
     Q_CLASSINFO("D-Bus Interface", "com.quorvia.splash.verify")
 
 public slots:
-    QString SignData(const QString &data)
-    {
-        return QStringLiteral("signed:") + data;
-    }
+    QString SignData(const QString &data) { return QStringLiteral("signed:") + data; }
 };
 
 int main(int argc, char **argv)

@@ -117,9 +117,8 @@ bool QMetaObject::invokeMethodImpl(QObject *object, QtPrivate::QSlotObjectBase *
 
 using Arg = QGenericArgument;
 
-bool QMetaObject::invokeMethod(QObject *object, const char *member, Qt::ConnectionType type,
-                               QGenericReturnArgument ret, Arg a0, Arg a1, Arg a2, Arg a3, Arg a4, Arg a5, Arg a6,
-                               Arg a7, Arg a8, Arg a9)
+bool QMetaObject::invokeMethod(QObject *object, const char *member, Qt::ConnectionType type, QGenericReturnArgument ret,
+                               Arg a0, Arg a1, Arg a2, Arg a3, Arg a4, Arg a5, Arg a6, Arg a7, Arg a8, Arg a9)
 {
     static const auto next = real<bool (*)(QObject *, const char *, Qt::ConnectionType, QGenericReturnArgument, Arg,
                                            Arg, Arg, Arg, Arg, Arg, Arg, Arg, Arg, Arg)>(
@@ -229,8 +228,8 @@ void QThread::start(Priority priority)
     if (!property(finishedConnected).toBool()) {
         setProperty(finishedConnected, true);
         connect(
-            this, &QThread::finished, this,
-            [this] { finishReleases().setLocalData(new FinishRelease{this}); }, Qt::DirectConnection);
+            this, &QThread::finished, this, [this] { finishReleases().setLocalData(new FinishRelease{this}); },
+            Qt::DirectConnection);
     }
     next(this, priority);
 }

@@ -83,6 +83,7 @@ void AgentTest::notifyJobFinish_data()
     const QString failed = QStringLiteral("Print jobs are terminated, please contact the admin");
     const QString name38 = QString(34, QLatin1Char('c')) + QStringLiteral(".pdf");
     const QString name39 = QString(35, QLatin1Char('c')) + QStringLiteral(".pdf");
+    // clang-format off
     QTest::newRow("printed, 13 characters") << "abcdefghijklm" << "" << "Print Successful"
                                             << printed.arg(QStringLiteral("abcdefghijklm"));
     QTest::newRow("printed, 14 characters") << "abcdefghijklmn" << "" << "Print Successful"
@@ -93,6 +94,7 @@ void AgentTest::notifyJobFinish_data()
                                                   << "Cloud Print" << canceled + name39.left(36) + QStringLiteral("...");
     QTest::newRow("lower-case cancel code") << "report.pdf" << "cups_backend_cancel" << "Print Failed" << failed;
     QTest::newRow("failed") << "report.pdf" << "CUPS_BACKEND_FAILED" << "Print Failed" << failed;
+    // clang-format on
 }
 
 void AgentTest::notifyJobFinish()
@@ -119,6 +121,7 @@ void AgentTest::requestInputAuthcode_data()
     QTest::addColumn<QString>("close");
     QTest::addColumn<QString>("saved"); // the code on record for the asked address afterwards
 
+    // clang-format off
     QTest::newRow("print") << address << "N3w-c0de" << "print" << "N3w-c0de";
     QTest::newRow("print keeps spaces") << address << "  spaced  " << "print" << "  spaced  ";
     QTest::newRow("print empty") << address << "" << "print" << "";
@@ -129,6 +132,7 @@ void AgentTest::requestInputAuthcode_data()
     QTest::newRow("job finished meanwhile") << address << "ignored" << "notify" << "first";
     // Neither relabels the open prompt nor saves under the second address.
     QTest::newRow("second prompt meanwhile") << address << "for-the-first" << "second" << "for-the-first";
+    // clang-format on
 }
 
 void AgentTest::requestInputAuthcode()
@@ -142,10 +146,11 @@ void AgentTest::requestInputAuthcode()
     auto *lineEdit = dialog->findChild<QLineEdit *>();
     QVERIFY(lineEdit);
     // A first prompt confirmed with "Print" leaves its code in the dialog.
-    QCOMPARE(codeIn(prompt(address, [&] {
-                 lineEdit->setText(QStringLiteral("first"));
-                 dialog->button(AuthcodeInputDialog::PrintButton)->click();
-             })),
+    QCOMPARE(codeIn(prompt(address,
+                           [&] {
+                               lineEdit->setText(QStringLiteral("first"));
+                               dialog->button(AuthcodeInputDialog::PrintButton)->click();
+                           })),
              QStringLiteral("first"));
     const QDateTime firstUsed = Config().servers.value(address).LastUsed;
     // The file keeps whole seconds.

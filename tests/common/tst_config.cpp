@@ -83,7 +83,8 @@ QByteArray encrypt(const QByteArray &plain)
 
 mode_t modeOf(const QString &path)
 {
-    struct stat st{};
+    struct stat st
+    { };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : mode_t(-1);
 }
 
@@ -133,9 +134,11 @@ private slots:
             << QList<ServerConfig>{record(ServerC, a, late), record(ServerB, a, late), record(ServerA, a, early)}
             << QByteArray() << ServerB;
         // Code lengths 0..15 move the JSON length through every remainder mod 16.
+        // clang-format off
         for (int n = 0; n < 16; ++n)
             QTest::addRow("code of %d", n) << QList<ServerConfig>{record(ServerA, QString(n, QLatin1Char('c')))}
                                            << QByteArray() << ServerA;
+        // clang-format on
     }
 
     // The JSON text, 1 to 16 spaces up to whole blocks, one block of cipher
@@ -277,8 +280,7 @@ private slots:
         QVERIFY(save(listA));
         QFile filler(mountPoint + QStringLiteral("/filler"));
         QVERIFY(filler.open(QIODevice::WriteOnly));
-        while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) {
-        }
+        while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) { }
         filler.close();
         QVERIFY(!save(listB));
         QCOMPARE(entries(Config().servers), entries(listA));

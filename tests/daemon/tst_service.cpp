@@ -113,6 +113,7 @@ void DaemonTest::findByUserExec_data()
 
     const QByteArray signer = signerPath.toLocal8Bit();
     const QByteArray self = QCoreApplication::applicationFilePath().toLocal8Bit();
+    // clang-format off
     QTest::newRow("two of the user: first in bus order") << signer << QByteArray("root") << m_firstRootPeer;
     QTest::newRow("program under another account") << signer << QByteArray("nobody") << m_nobodyPeer;
     QTest::newRow("account without the program") << signer << QByteArray("lp") << "";
@@ -120,6 +121,7 @@ void DaemonTest::findByUserExec_data()
     QTest::newRow("other program, same directory") << QByteArray(signer + "-old") << QByteArray("root") << "";
     QTest::newRow("replaced while running") << QFile::encodeName(m_replaced.filePath(QStringLiteral("agent")))
                                             << QByteArray("root") << m_replacedPeer;
+    // clang-format on
 }
 
 void DaemonTest::findByUserExec()
@@ -133,10 +135,11 @@ void DaemonTest::findByUserExec()
 
 void DaemonTest::backendCall_data()
 {
-    QTest::addColumn<QString>("call"); // method, arguments and user, joined by "|"
-    QTest::addColumn<QString>("reply"); // RequestAuthcode: once decrypted
+    QTest::addColumn<QString>("call");   // method, arguments and user, joined by "|"
+    QTest::addColumn<QString>("reply");  // RequestAuthcode: once decrypted
     QTest::addColumn<QString>("output"); // of the daemon or the notification service
 
+    // clang-format off
     QTest::newRow("saved code") << "RequestAuthcode|tqp://10.20.30.40:9100|root" << savedCode << "";
     QTest::newRow("saved empty code") << "RequestAuthcode|tqp://10.20.30.41:9100|root" << "" << "";
     QTest::newRow("long code, two blocks") << "RequestAuthcode|tqp://10.20.30.42:9100|root"
@@ -150,6 +153,7 @@ void DaemonTest::backendCall_data()
     QTest::newRow("signing service of the user") << "SignData|payload|root" << "signed:payload" << "";
     QTest::newRow("no signing service of the user") << "SignData|payload|daemon" << "" << "SignData D-Bus Error:";
     QTest::newRow("remote log") << "RemoteLog|job 12 sent|alice" << "" << "RemoteLog: alice job 12 sent";
+    // clang-format on
 }
 
 void DaemonTest::backendCall()

@@ -23,7 +23,7 @@ bool isUriText(const std::string &uri)
 {
     return std::all_of(uri.begin(), uri.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-            || (c != '\0' && std::strchr("-._~:/%", c));
+               || (c != '\0' && std::strchr("-._~:/%", c));
     });
 }
 

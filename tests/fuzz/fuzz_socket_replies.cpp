@@ -16,7 +16,11 @@ void fuzz(const QByteArray &reply)
     const int nul = reply.indexOf('\0');
     const int code = protocol::replyCode(reply);
     FUZZ_CHECK(code == protocol::replyCode(reply.left(nul < 0 ? reply.size() : nul)));
-    FUZZ_CHECK(code == protocol::replyCode(reply + QByteArray("\0" "7##x##", 7)));
+    FUZZ_CHECK(code
+               == protocol::replyCode(reply
+                                      + QByteArray("\0"
+                                                   "7##x##",
+                                                   7)));
     if (nul < 0)
         FUZZ_CHECK(code == protocol::code(QString::fromUtf8(reply)));
 

@@ -10,8 +10,7 @@ ReferenceServer::ReferenceServer(const TestCertificates &certificates, TestCerti
                {QStringLiteral("key"), certificates.keyFile(certificate)},
                {QStringLiteral("version"), QStringLiteral("5.3.6")}}
     , m_dir(QDir::tempPath() + QStringLiteral("/cloudprint-server-XXXXXX"))
-{
-}
+{ }
 
 ReferenceServer::~ReferenceServer()
 {
@@ -69,8 +68,7 @@ bool ReferenceServer::start()
 
     m_process.start(QStringLiteral(CLOUDPRINT_REFERENCE_SERVER), {file.fileName()});
     // The server prints "port N" once it listens.
-    while (!m_process.canReadLine() && m_process.waitForReadyRead(15000)) {
-    }
+    while (!m_process.canReadLine() && m_process.waitForReadyRead(15000)) { }
     const QByteArray line = m_process.readLine().trimmed();
     m_port = line.startsWith("port ") ? quint16(line.mid(5).toUInt()) : 0;
     if (m_port == 0)

@@ -37,8 +37,7 @@ public:
     // Makes `method` misbehave; see testing/cloudprint-server/README.md for the modes.
     void setFault(const QString &method, const QJsonObject &fault);
 
-    static QJsonObject printer(const QString &id, int status = 0, int jobs = 0,
-                               const QString &driver = QString());
+    static QJsonObject printer(const QString &id, int status = 0, int jobs = 0, const QString &driver = QString());
 
     // Starts the server and waits until it listens; false with errorString() on failure.
     bool start();

@@ -19,8 +19,8 @@ TestCertificates::TestCertificates()
 {
     QProcess script;
     script.setProcessChannelMode(QProcess::MergedChannels);
-    script.start(QStringLiteral("bash"), {QStringLiteral(CLOUDPRINT_MAKE_CERTS_SCRIPT), m_dir.path(),
-                                          QStringLiteral(QUORVIA_VENDOR_DOMAIN)});
+    script.start(QStringLiteral("bash"),
+                 {QStringLiteral(CLOUDPRINT_MAKE_CERTS_SCRIPT), m_dir.path(), QStringLiteral(QUORVIA_VENDOR_DOMAIN)});
     if (!script.waitForFinished(60000) || script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0)
         m_error = QStringLiteral("make-certs.sh failed: %1").arg(QString::fromLocal8Bit(script.readAll()));
 }

@@ -1,7 +1,7 @@
 // The configurator program as a whole: one instance per user, the agent check.
 #include "agentcheck.h"
-#include "logcapture.h"
 #include "configdialog.h"
+#include "logcapture.h"
 #include "singleinstance.h"
 
 #include <QDir>

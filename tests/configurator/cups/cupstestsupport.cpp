@@ -6,19 +6,19 @@
 
 #include <cups/cups.h>
 
-QString queueState(const QString& queue)
+QString queueState(const QString &queue)
 {
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", 0, "/printers/%s",
                      queue.toUtf8().constData());
-    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
-    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    ipp_t *response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
     QStringList values;
-    for (const char* name : {"printer-name", "device-uri", "printer-state", "printer-error-policy",
-                             "printer-is-shared", "printer-is-accepting-jobs"}) {
+    for (const char *name : {"printer-name", "device-uri", "printer-state", "printer-error-policy", "printer-is-shared",
+                             "printer-is-accepting-jobs"}) {
         char value[HTTP_MAX_URI] = "";
-        if (ipp_attribute_t* attribute = ippFindAttribute(response, name, IPP_TAG_ZERO))
+        if (ipp_attribute_t *attribute = ippFindAttribute(response, name, IPP_TAG_ZERO))
             ippAttributeString(attribute, value, sizeof(value));
         values << QString::fromUtf8(value);
     }
@@ -26,7 +26,7 @@ QString queueState(const QString& queue)
     return values.takeFirst() == queue ? values.join(QLatin1Char(' ')) : QString();
 }
 
-cloudprint::Printer printerRecord(const QString& id, const QString& portName)
+cloudprint::Printer printerRecord(const QString &id, const QString &portName)
 {
     cloudprint::Printer record;
     record.ID = id.toStdString();
@@ -35,28 +35,28 @@ cloudprint::Printer printerRecord(const QString& id, const QString& portName)
     return record;
 }
 
-QByteArray queuePpd(const QString& queue)
+QByteArray queuePpd(const QString &queue)
 {
     QFile ppd(qEnvironmentVariable("QUORVIA_CUPSD_DIR") + QStringLiteral("/conf/ppd/") + queue
               + QStringLiteral(".ppd"));
     return ppd.open(QIODevice::ReadOnly) ? ppd.readAll() : QByteArray();
 }
 
-bool lpadmin(const QStringList& arguments)
+bool lpadmin(const QStringList &arguments)
 {
     QProcess process;
     process.start(QStringLiteral("/usr/sbin/lpadmin"), arguments);
     return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-bool addQueue(const QString& queue, const QString& deviceUri)
+bool addQueue(const QString &queue, const QString &deviceUri)
 {
     return lpadmin({QStringLiteral("-p"), queue, QStringLiteral("-v"), deviceUri});
 }
 
 bool removeAllQueues()
 {
-    cups_dest_t* dests = nullptr;
+    cups_dest_t *dests = nullptr;
     int count = cupsGetDests(&dests);
     for (int i = 0; i < count; ++i)
         lpadmin({QStringLiteral("-x"), QString::fromUtf8(dests[i].name)});
@@ -66,7 +66,7 @@ bool removeAllQueues()
     return count == 0;
 }
 
-bool StandInTools::add(const QString& tool, const QString& body)
+bool StandInTools::add(const QString &tool, const QString &body)
 {
     QFile script(m_dir.filePath(tool));
     if (!script.open(QIODevice::WriteOnly))

@@ -10,16 +10,16 @@
 // What the private cupsd reports for the queue: "<device-uri> <state>
 // <error policy> <shared> <accepting>", e.g. "tqp://h/x idle abort-job false
 // true"; empty when there is no queue of exactly this name.
-QString queueState(const QString& queue);
+QString queueState(const QString &queue);
 // A server printer record as the RPC session builds it, for a server at
 // 10.0.0.5:9100: Addr holds the ID percent-encoded except for unreserved
 // characters, ":" and "/".
-cloudprint::Printer printerRecord(const QString& id, const QString& portName = QString());
+cloudprint::Printer printerRecord(const QString &id, const QString &portName = QString());
 // The PPD the private cupsd keeps for the queue.
-QByteArray queuePpd(const QString& queue);
+QByteArray queuePpd(const QString &queue);
 // Runs the real lpadmin against the private server; true on exit code 0.
-bool lpadmin(const QStringList& arguments);
-bool addQueue(const QString& queue, const QString& deviceUri);
+bool lpadmin(const QStringList &arguments);
+bool addQueue(const QString &queue, const QString &deviceUri);
 // Removes every queue; true when none is left.
 bool removeAllQueues();
 
@@ -28,7 +28,7 @@ bool removeAllQueues();
 class StandInTools
 {
 public:
-    bool add(const QString& tool, const QString& body);
+    bool add(const QString &tool, const QString &body);
     QString path() const { return m_dir.path(); }
     QStringList calls() const;
 

@@ -17,7 +17,7 @@
 
 namespace {
 
-bool writeFile(const QString& path, const QByteArray& content)
+bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
     return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly | QIODevice::Truncate)
@@ -25,25 +25,26 @@ bool writeFile(const QString& path, const QByteArray& content)
 }
 
 // "name/instance device-uri" per destination, in list order.
-QStringList describe(const CupsDestList& dests)
+QStringList describe(const CupsDestList &dests)
 {
     QStringList lines;
-    for (cups_dest_t& dest : dests) {
-        const char* uri = cupsGetOption("device-uri", dest.num_options, dest.options);
-        lines.append(QStringLiteral("%1/%2 %3").arg(QString::fromUtf8(dest.name), QString::fromUtf8(dest.instance),
-                                                     uri ? QString::fromUtf8(uri) : QStringLiteral("(none)")));
+    for (cups_dest_t &dest : dests) {
+        const char *uri = cupsGetOption("device-uri", dest.num_options, dest.options);
+        lines.append(QStringLiteral("%1/%2 %3")
+                         .arg(QString::fromUtf8(dest.name), QString::fromUtf8(dest.instance),
+                              uri ? QString::fromUtf8(uri) : QStringLiteral("(none)")));
     }
     return lines;
 }
 
 const QStringList kTools = {QStringLiteral("lpadmin"), QStringLiteral("cupsenable"), QStringLiteral("cupsaccept")};
 
-QString passOn(const QString& tool)
+QString passOn(const QString &tool)
 {
     return QStringLiteral("exec /usr/sbin/%1 \"$@\"").arg(tool);
 }
 
-QByteArray sourceFile(const char* path)
+QByteArray sourceFile(const char *path)
 {
     QFile file(qEnvironmentVariable("QUORVIA_TEST_SOURCE_DIR") + QLatin1String(path));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -51,7 +52,7 @@ QByteArray sourceFile(const char* path)
 
 const QString kFailed = QStringLiteral("ppdc complier failed because: ");
 
-}  // namespace
+} // namespace
 
 class TestCups : public QObject
 {
@@ -75,8 +76,9 @@ private slots:
     {
         QVERIFY(m_serverRoot.isValid());
         qputenv("CUPS_SERVERROOT", QFile::encodeName(m_serverRoot.path()));
-        m_ppd = CUPSClient::generatePpdByDrv(
-            qEnvironmentVariable("QUORVIA_TEST_SOURCE_DIR") + QStringLiteral("/testing/cups/tqp-minimal.drv"), m_ppdName);
+        m_ppd = CUPSClient::generatePpdByDrv(qEnvironmentVariable("QUORVIA_TEST_SOURCE_DIR")
+                                                 + QStringLiteral("/testing/cups/tqp-minimal.drv"),
+                                             m_ppdName);
         QVERIFY(!m_ppd.isEmpty());
     }
 
@@ -102,14 +104,17 @@ private slots:
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("expected");
 
-        const char* const rows[][3] = {
+        const char *const rows[][3] = {
             {"ipv4 prefix", "192.168.1.20\\HP LaserJet (Color)", "HP-LaserJet--Color-"},
             {"ipv4 and port prefix", "10.1.2.3:8080\\Lab", "Lab"},
             {"text before address", "host 10.1.2.3\\Lab", "Lab"},
             // Used whole; the backslash is no character CUPS takes in a queue name.
             {"backslash without ipv4", "office\\Laser", "office-Laser"},
             {"replaced characters", "a(b)c/d#e\tf\ng h\x01i", "a-b-c-d-e-f-g-h-i"},
-            {"quotes, question mark, DEL", "it's \"Q\"?\x7f" "b", "it-s--Q---b"},
+            {"quotes, question mark, DEL",
+             "it's \"Q\"?\x7f"
+             "b",
+             "it-s--Q---b"},
             // cupsenable and cupsaccept would take a leading "-" for an option.
             {"leading hyphens dropped", "192.168.1.20\\(Color) #2", "Color---2"},
             {"non-ascii kept", "1.2.3.4\\Drucker Büro 打印机", "Drucker-Büro-打印机"},
@@ -117,7 +122,8 @@ private slots:
             // Kept as they are in the device URI too.
             {"sub-delimiters", "a!$&*+,;=@~b", "a!$&*+,;=@~b"},
         };
-        for (const auto& row : rows)
+        for (const auto &row : rows)
+            // clang-format off
             QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]);
         QTest::newRow("50 characters cut to 40") << QStringLiteral("1.2.3.4\\") + QString(50, QLatin1Char('s'))
                                                  << QString(40, QLatin1Char('s'));
@@ -127,6 +133,7 @@ private slots:
         // Room is kept for a suffix below cupsd's 128 bytes: 34 CJK characters are 102.
         QTest::newRow("cjk cut by bytes") << QString(40, QChar(0x6253)) << QString(34, QChar(0x6253));
         QTest::newRow("latin-1 within bytes") << QString(40, QChar(0xfc)) << QString(40, QChar(0xfc));
+        // clang-format on
     }
 
     // The queue is installed under that name, with room for a "-" and ten-digit
@@ -153,20 +160,22 @@ private slots:
         QTest::addColumn<QByteArray>("system");
 
         // Each a user and a system lpoptions file.
-        const char* const rows[][3] = {
+        const char *const rows[][3] = {
             {"no lpoptions", "", ""},
             {"system and user", "Dest A@h:1/user\nDest b@h:1/both copies=3\n",
              "Dest a@H:1/sys device-uri=tqp://h:1/sys\nDest b@h:1/Both\nDest C@h:1\n"},
             {"spelling of first line", "Dest a@h:1/one\nDest A@H:1/two\nDest a@h:1/ONE\n", ""},
             {"options on queue and instance",
-             "Dest a@h:1 media=A4\nDest a@h:1/one\nDest b@h:1/x copies=2\nDest b@h:1/y sides=two-sided-long-edge\n", ""},
+             "Dest a@h:1 media=A4\nDest a@h:1/one\nDest b@h:1/x copies=2\nDest b@h:1/y sides=two-sided-long-edge\n",
+             ""},
             {"device-uri overridden",
-             "Dest a@h:1/moved device-uri=tqp://h:1/elsewhere\nDest b@h:1 device-uri=tqp://h:1/b2\nDest b@h:1/late\n", ""},
+             "Dest a@h:1/moved device-uri=tqp://h:1/elsewhere\nDest b@h:1 device-uri=tqp://h:1/b2\nDest b@h:1/late\n",
+             ""},
             {"default line and case", "Default A@H:1/home\ndest b@h:1/lower\n", ""},
             {"unknown queues", "Dest nosuch/inst\nDest ghost@10.9.9.9:9100/x\nDest ghost@10.9.9.9:9100\n", ""},
             {"comments and junk", "# comment\n\nDest\nOption a@h:1 x=y\nDest a@h:1/c # tail\n", ""},
         };
-        for (const auto& row : rows)
+        for (const auto &row : rows)
             QTest::newRow(row[0]) << QByteArray(row[1]) << QByteArray(row[2]);
     }
 
@@ -177,7 +186,8 @@ private slots:
         QVERIFY(addQueue(QStringLiteral("a@h:1"), QStringLiteral("tqp://h:1/a")));
         QVERIFY(addQueue(QStringLiteral("b@h:1"), QStringLiteral("tqp://h:1/b")));
         QVERIFY(addQueue(QStringLiteral("c@h:1"), QStringLiteral("tqp://h:1/a")));
-        QVERIFY(lpadmin({QStringLiteral("-p"), QStringLiteral("a@h:1"), QStringLiteral("-c"), QStringLiteral("group")}));
+        QVERIFY(
+            lpadmin({QStringLiteral("-p"), QStringLiteral("a@h:1"), QStringLiteral("-c"), QStringLiteral("group")}));
         QVERIFY(writeFile(m_userLpoptions, lpoptions));
         QVERIFY(writeFile(m_serverRoot.filePath(QStringLiteral("lpoptions")), system));
 
@@ -187,7 +197,7 @@ private slots:
         // The names once per instance; the printers once per device URI.
         QStringList names;
         QMap<QString, cloudprint::Printer> printers;
-        for (const QString& line : reference) {
+        for (const QString &line : reference) {
             names << line.section(QLatin1Char('/'), 0, 0);
             printers.insert(line.section(QLatin1Char(' '), 1), {});
         }
@@ -233,10 +243,12 @@ private slots:
         QTest::addColumn<QString>("log");  // %1: the stand-in directory
         QTest::addColumn<int>("run");      // how many of the three tools ran
 
+        // clang-format off
         QTest::newRow("lpadmin missing") << "lpadmin" << QString() << "Start failed %1/lpadmin" << 0;
         QTest::newRow("lpadmin exits 1") << "lpadmin" << "echo 'no way' >&2; exit 1" << "%1/lpadmin exit with 1 no way" << 1;
         QTest::newRow("cupsenable exits 2") << "cupsenable" << "exit 2" << "%1/cupsenable exit with 2" << 2;
         QTest::newRow("cupsaccept crashes") << "cupsaccept" << "kill -KILL $$" << "%1/cupsaccept exit status CrashExit" << 3;
+        // clang-format on
     }
 
     // Every tool is a stand-in that records its call and passes it to the real
@@ -250,7 +262,7 @@ private slots:
         QFETCH(int, run);
 
         StandInTools tools;
-        for (const QString& name : kTools) {
+        for (const QString &name : kTools) {
             if (name != tool || !body.isEmpty())
                 QVERIFY(tools.add(name, name == tool ? body : passOn(name)));
         }
@@ -259,10 +271,11 @@ private slots:
         const LogCapture capture("quorvia.cups");
         QVERIFY(!CUPSClient::addPrinter(printerRecord(QStringLiteral("Lab")), m_ppd));
         QVERIFY(capture.contains(QtWarningMsg, log.arg(tools.path())));
-        QStringList calls = QStringList{QStringLiteral("lpadmin -E -p Lab@10.0.0.5:9100 -v tqp://10.0.0.5:9100/Lab -P ") + m_ppd
-                                            + QStringLiteral(" -o printer-is-shared=false -o printer-error-policy=abort-job"),
-                                        QStringLiteral("cupsenable Lab@10.0.0.5:9100"),
-                                        QStringLiteral("cupsaccept Lab@10.0.0.5:9100")}.mid(0, run);
+        QStringList calls =
+            QStringList{QStringLiteral("lpadmin -E -p Lab@10.0.0.5:9100 -v tqp://10.0.0.5:9100/Lab -P ") + m_ppd
+                            + QStringLiteral(" -o printer-is-shared=false -o printer-error-policy=abort-job"),
+                        QStringLiteral("cupsenable Lab@10.0.0.5:9100"), QStringLiteral("cupsaccept Lab@10.0.0.5:9100")}
+                .mid(0, run);
         if (run > 1)
             calls << QStringLiteral("lpadmin -x Lab@10.0.0.5:9100");
         QCOMPARE(tools.calls(), calls);
@@ -286,9 +299,10 @@ private slots:
 
         StandInTools tools;
         QVERIFY(tools.add(QStringLiteral("cupsenable"), QStringLiteral("exit 1")));
-        QVERIFY(tools.add(QStringLiteral("lpadmin"), QStringLiteral("if [ \"$1\" = -x ] && [ ! -e \"$0.failed\" ]; then\n"
-                                                                    "  touch \"$0.failed\"; exit 1\nfi\n")
-                                                         + passOn(QStringLiteral("lpadmin"))));
+        QVERIFY(
+            tools.add(QStringLiteral("lpadmin"), QStringLiteral("if [ \"$1\" = -x ] && [ ! -e \"$0.failed\" ]; then\n"
+                                                                "  touch \"$0.failed\"; exit 1\nfi\n")
+                                                     + passOn(QStringLiteral("lpadmin"))));
         cupstooldir::setDirForTesting(tools.path());
 
         const QString queue = QStringLiteral("Lab@10.0.0.5:9100");
@@ -309,12 +323,13 @@ private slots:
     void genericPpdOverload()
     {
         StandInTools tools;
-        for (const QString& name : kTools)
+        for (const QString &name : kTools)
             QVERIFY(tools.add(name, QStringLiteral("exit 0")));
         cupstooldir::setDirForTesting(tools.path());
 
         QVERIFY(CUPSClient::addPrinter(printerRecord(QStringLiteral("Lab"))));
-        QCOMPARE(tools.calls().value(0).section(QLatin1Char(' '), 6, 7), QStringLiteral("-P /usr/share/ppd/tqp/TQP.ppd"));
+        QCOMPARE(tools.calls().value(0).section(QLatin1Char(' '), 6, 7),
+                 QStringLiteral("-P /usr/share/ppd/tqp/TQP.ppd"));
         QCOMPARE(tools.calls().size(), 3);
     }
 
@@ -326,6 +341,7 @@ private slots:
 
         const QByteArray minimal = sourceFile("/testing/cups/tqp-minimal.drv");
         const QString real = QStringLiteral("exec /usr/bin/ppdc \"$@\"");
+        // clang-format off
         QTest::newRow("minimal") << minimal << real << QString();
         QTest::newRow("packaged generic") << sourceFile("/configurator/cups/tqp-generic.drv") << real << QString();
         QTest::newRow("other PPD file name") << QByteArray(minimal).replace("\"TQP.ppd\"", "\"Other.ppd\"") << real
@@ -339,6 +355,7 @@ private slots:
         // Given up after 30 seconds and ended.
         QTest::newRow("hangs") << minimal << "echo $$ >\"${0%/*}/pid\"; echo 'still working' >&2; exec /bin/sleep 120"
                                << kFailed + QStringLiteral("still working");
+        // clang-format on
     }
 
     void generatesPpd()
@@ -363,7 +380,8 @@ private slots:
         QCOMPARE(QFileInfo::exists(QStringLiteral("/tmp/") + m_name), log.isEmpty());
         QFile file(ppd);
         if (log.isEmpty())
-            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().contains("*ModelName: \"Quorvia TQP Cloud Printer\"")
+            QVERIFY(file.open(QIODevice::ReadOnly)
+                    && file.readAll().contains("*ModelName: \"Quorvia TQP Cloud Printer\"")
                     && capture.lines().isEmpty());
         else
             QVERIFY(capture.contains(QtWarningMsg, log));

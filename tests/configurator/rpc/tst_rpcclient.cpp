@@ -40,7 +40,7 @@ QString reply(const QByteArray &method, int type = 2)
 QString nested(int depth)
 {
     return reply("ListPrinter") + QStringLiteral("0f0000 0c 00000001 0b0001") + str("deep")
-        + QStringLiteral("0c0063").repeated(depth) + QStringLiteral("00").repeated(depth + 2);
+           + QStringLiteral("0c0063").repeated(depth) + QStringLiteral("00").repeated(depth + 2);
 }
 
 // Runs one client operation and describes what came back, so that rows of a
@@ -63,7 +63,7 @@ QString run(CloudPrintRPCClient &client, const QString &method)
         // file at the path, and what it holds.
         const QString planted = method.section(QLatin1Char(':'), 1);
         const QString name = (planted.endsWith(QLatin1Char('/')) ? planted : QString())
-            + QUuid::createUuid().toString(QUuid::WithoutBraces);
+                             + QUuid::createUuid().toString(QUuid::WithoutBraces);
         QFile file(QStringLiteral("/tmp/") + name + QStringLiteral(".drv"));
         if (planted == QLatin1String("file") && file.open(QIODevice::WriteOnly))
             file.write("planted");
@@ -78,7 +78,9 @@ QString run(CloudPrintRPCClient &client, const QString &method)
         const QByteArray content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         file.remove();
         // Every byte counts: a NUL too.
-        return QStringLiteral("path:%1 own:%2 file:%3").arg(int(returned)).arg(int(own))
+        return QStringLiteral("path:%1 own:%2 file:%3")
+            .arg(int(returned))
+            .arg(int(own))
             .arg(QString::fromLatin1(content.constData(), content.size()));
     } catch (const apache::thrift::transport::TTransportException &) {
         return QStringLiteral("transport");
@@ -218,14 +220,14 @@ private slots:
         // Someone else's file or link at the path is left alone and not used.
         row("GetPpdDrv, a file there", "GetPpdDrv:file", {}, "path:0 own:0 file:planted", "cannot create driver file");
         row("GetPpdDrv, a link there", "GetPpdDrv:link", {}, "path:0 own:0 file:", "cannot create driver file");
-        row("GetPpdDrv, a name leaving /tmp", "GetPpdDrv:no-such-dir/", {}, "path:0 own:0 file:",
-            "invalid driver file name: no-such-dir/");
+        row("GetPpdDrv, a name leaving /tmp", "GetPpdDrv:no-such-dir/", {},
+            "path:0 own:0 file:", "invalid driver file name: no-such-dir/");
 
         const QString version = reply("GetServerVersion");
-        row("huge string length", "GetServerVersion", version + QStringLiteral("0b0000 7ffffff0"), "version:",
-            oversized);
-        row("negative string length", "GetServerVersion", version + QStringLiteral("0b0000 fffffffe"), "version:",
-            unknown);
+        row("huge string length", "GetServerVersion", version + QStringLiteral("0b0000 7ffffff0"),
+            "version:", oversized);
+        row("negative string length", "GetServerVersion", version + QStringLiteral("0b0000 fffffffe"),
+            "version:", unknown);
         row("huge method name", "Verfiy", QStringLiteral("80010002 7ffffff0"), "false", "Verfiy Exception MaxMessage");
         // 2^20 empty records: a megabyte on the wire, past the record bound in memory.
         row("list count past the record bound", "ListPrinter", list + QStringLiteral("0c 00100000"), "transport",

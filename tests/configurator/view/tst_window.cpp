@@ -22,8 +22,17 @@ using ConfiguratorWindowInnter::Worker;
 
 const QString kNetwork = QStringLiteral("Please check network connection or IP");
 
-enum class Setup { Verified, Unreachable, RejectedKnown, ListingFails, ServerDies, NoPrinters, Version13, Version05,
-                   VersionCallFails };
+enum class Setup {
+    Verified,
+    Unreachable,
+    RejectedKnown,
+    ListingFails,
+    ServerDies,
+    NoPrinters,
+    Version13,
+    Version05,
+    VersionCallFails
+};
 Q_DECLARE_METATYPE(Setup)
 
 namespace {
@@ -127,10 +136,12 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<bool>("enabled");
 
+        // clang-format off
         QTest::newRow("typed, valid") << true << "10.0.0.5" << "code" << "10.0.0.5" << true;
         QTest::newRow("typed 0.1.2.3 loses its zero") << true << "0.1.2.3" << "code" << "1.2.3" << false;
         QTest::newRow("code of spaces") << false << "10.0.0.5" << "   " << "10.0.0.5" << false;
         QTest::newRow("address with spaces around") << false << "  10.0.0.5 " << "code" << "  10.0.0.5 " << true;
+        // clang-format on
     }
 
     void nextButton()
@@ -174,12 +185,14 @@ private slots:
         QTest::addColumn<QString>("formatted");
         QTest::addColumn<QString>("server");
 
+        // clang-format off
         QTest::newRow("typed with port") << "10.0.0.5:9200" << "tqp://10.0.0.5:9200" << "tqp://10.0.0.5:9200";
         QTest::newRow("extra parts ignored") << "10.0.0.5:9200:7" << "tqp://10.0.0.5:9200" << "tqp://10.0.0.5:9200";
         QTest::newRow("saved URL without port") << "tqp://10.0.0.5" << "tqp://10.0.0.5:9100" << "tqp://10.0.0.5:9100";
         QTest::newRow("URL with extras") << "tqp://user@10.0.0.5:9300/path?q=1#f"
                                          << "tqp://user@10.0.0.5:9300/path?q=1#f" << "tqp://10.0.0.5:9300";
         QTest::newRow("empty port") << "10.0.0.5:" << "tqp://10.0.0.5" << "tqp://10.0.0.5";
+        // clang-format on
     }
 
     void addressNormalisation()
@@ -295,7 +308,6 @@ private slots:
         QTEST(file.value(QStringLiteral("PrinterPorts/CloudPort")).toInt(), "stored");
     }
 
-
     void resultsAndWhereTheyShow_data()
     {
         QTest::addColumn<Setup>("setup");
@@ -306,6 +318,7 @@ private slots:
 
         const QString tooHigh = QStringLiteral("Client version is too high");
         const int listed = Worker::Listed;
+        // clang-format off
         QTest::newRow("verified") << Setup::Verified << listed << QString() << QString() << true;
         QTest::newRow("no server") << Setup::Unreachable << int(Worker::ConnectFailed) << "ipEdit" << kNetwork << false;
         // The server's saved record stays as it was.
@@ -320,6 +333,7 @@ private slots:
         QTest::newRow("server 0.5") << Setup::Version05 << listed << "ipEdit" << tooHigh << true;
         // The version comes back empty.
         QTest::newRow("version call fails") << Setup::VersionCallFails << listed << "ipEdit" << tooHigh << true;
+        // clang-format on
     }
 
     void resultsAndWhereTheyShow()
@@ -330,19 +344,23 @@ private slots:
         QFETCH(QString, alert);
         QFETCH(bool, saved);
 
-        const auto server = startServer(m_certificates, [setup](ReferenceServer &s) {
-            const QJsonObject exception{{QStringLiteral("mode"), QStringLiteral("exception")}, {QStringLiteral("code"), 5}};
-            if (setup == Setup::ListingFails)
-                s.setFault(QStringLiteral("ListPrinter"), exception);
-            if (setup == Setup::VersionCallFails)
-                s.setFault(QStringLiteral("GetServerVersion"), exception);
-            if (setup == Setup::ServerDies)
-                s.setFault(QStringLiteral("ListPrinter"), {{QStringLiteral("mode"), QStringLiteral("stall")}});
-            const QMap<Setup, QString> versions{{Setup::Version13, QStringLiteral("1.3")},
-                                                {Setup::Version05, QStringLiteral("0.5")}};
-            if (versions.contains(setup))
-                s.setVersion(versions.value(setup));
-        }, setup != Setup::NoPrinters);
+        const auto server = startServer(
+            m_certificates,
+            [setup](ReferenceServer &s) {
+                const QJsonObject exception{{QStringLiteral("mode"), QStringLiteral("exception")},
+                                            {QStringLiteral("code"), 5}};
+                if (setup == Setup::ListingFails)
+                    s.setFault(QStringLiteral("ListPrinter"), exception);
+                if (setup == Setup::VersionCallFails)
+                    s.setFault(QStringLiteral("GetServerVersion"), exception);
+                if (setup == Setup::ServerDies)
+                    s.setFault(QStringLiteral("ListPrinter"), {{QStringLiteral("mode"), QStringLiteral("stall")}});
+                const QMap<Setup, QString> versions{{Setup::Version13, QStringLiteral("1.3")},
+                                                    {Setup::Version05, QStringLiteral("0.5")}};
+                if (versions.contains(setup))
+                    s.setVersion(versions.value(setup));
+            },
+            setup != Setup::NoPrinters);
         QVERIFY(server);
         if (setup == Setup::Unreachable)
             server->stop();
@@ -511,12 +529,14 @@ private slots:
 
         const QString main = m_server.url();
         // Nothing listens on port 1.
+        // clang-format off
         QTest::newRow("server unreachable") << "tqp://127.0.0.1:1" << kCode << kLaser << "invalid server address";
         QTest::newRow("code refused") << main << "wrong-code" << kLaser << "invalid authcode";
         QTest::newRow("driver request throws") << m_throwingServer.url() << kCode << kLaser << "get ppd driver failed";
         QTest::newRow("driver empty") << main << kCode << "No driver" << "get ppd driver begin";
         QTest::newRow("ppdc fails") << main << kCode << "Broken driver" << "generate ppd failed";
         QTest::newRow("lpadmin fails") << main << kCode << "Office printer" << "get ppd driver begin";
+        // clang-format on
     }
 
     void failureKeepsAddButton()

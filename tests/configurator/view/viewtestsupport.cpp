@@ -26,7 +26,8 @@ void saveServer(const QString &address, const QString &code, const QDateTime &la
 QString driverText(const QString &model)
 {
     return QStringLiteral("#include <media.defs>\nManufacturer \"Quorvia\"\nVersion 1.0\n*MediaSize A4\n"
-                          "{\n  ModelName \"%1\"\n  PCFileName \"TQP.ppd\"\n}\n").arg(model);
+                          "{\n  ModelName \"%1\"\n  PCFileName \"TQP.ppd\"\n}\n")
+        .arg(model);
 }
 
 bool initViewTests(const TestCertificates &certificates)

@@ -94,7 +94,10 @@ struct Window
 
     Window();
     template<typename T = toolkit::LineEdit>
-    T *part(const char *name) const { return window->findChild<T *>(QLatin1String(name)); }
+    T *part(const char *name) const
+    {
+        return window->findChild<T *>(QLatin1String(name));
+    }
     int page() const { return window->findChild<QStackedWidget *>()->currentIndex(); }
     PrinterList *list() const { return part<PrinterList>("printerList"); }
     RowProbe row(const QString &id) const { return RowProbe{*list()->row(id.toStdString())}; }
