@@ -26,66 +26,62 @@ class TestSingleInstance : public QObject
     Q_OBJECT
 
 private slots:
-    void claimInOneProcess();
-    void holderInAnotherProcessEnds();
-    void twoAccountsWithoutARuntimeDirectory();
-};
-
-// Plain keys will do: the lock files go to the test's private runtime
-// directory (testing/with-home.sh).
-void TestSingleInstance::claimInOneProcess()
-{
-    SingleInstance first(QStringLiteral("claim"));
-    QVERIFY(first.claim());
-    QVERIFY(!SingleInstance(QStringLiteral("claim")).claim());
-    QVERIFY(SingleInstance(QStringLiteral("other")).claim());
-    QVERIFY(!SingleInstance(QStringLiteral("none")).sendMessage("lost", 500));
-}
-
-// A holder killed instead, its lock and socket left behind: configurator.app
-// (secondStartExitsWhileTheFirstRuns) starts over after one.
-void TestSingleInstance::holderInAnotherProcessEnds()
-{
-    const QString key = QStringLiteral("holder");
-    TestProcess child;
-    QVERIFY(startHolder(child, key));
-
-    SingleInstance successor(key);
-    QVERIFY(!successor.claim());
-    // The large one is more than the socket buffers hold, so it arrives in many reads.
-    for (const int size : {5, 0, 1024 * 1024}) {
-        QVERIFY(successor.sendMessage(QByteArray(size, 'x')));
-        QVERIFY(child.waitForStdout(QStringLiteral("message:%1\n").arg(size)));
+    // Plain keys will do: the lock files go to the test's private runtime
+    // directory (testing/with-home.sh).
+    void claimInOneProcess()
+    {
+        SingleInstance first(QStringLiteral("claim"));
+        QVERIFY(first.claim());
+        QVERIFY(!SingleInstance(QStringLiteral("claim")).claim());
+        QVERIFY(SingleInstance(QStringLiteral("other")).claim());
+        QVERIFY(!SingleInstance(QStringLiteral("none")).sendMessage("lost", 500));
     }
-    QCOMPARE(child.standardOutput(), QStringLiteral("claimed\nmessage:5\nmessage:0\nmessage:1048576\n"));
-    QVERIFY(successor.sendMessage("quit"));
-    QCOMPARE(child.waitForExit(), 0);
-    QVERIFY(!QFile::exists(SingleInstance::lockFilePath(key)));
 
-    QVERIFY(successor.claim());
-    QSignalSpy received(&successor, &SingleInstance::messageReceived);
-    QVERIFY(SingleInstance(key).sendMessage("after"));
-    QTRY_COMPARE(received.count(), 1);
-}
+    // A holder killed instead, its lock and socket left behind: configurator.app
+    // (secondStartExitsWhileTheFirstRuns) starts over after one.
+    void holderInAnotherProcessEnds()
+    {
+        const QString key = QStringLiteral("holder");
+        TestProcess child;
+        QVERIFY(startHolder(child, key));
 
-// Neither account has a usable runtime directory: the one named is a third
-// account's (as after su), and so are the fall-backs Qt would make in the
-// temporary folder. Each account must still hold its own key.
-void TestSingleInstance::twoAccountsWithoutARuntimeDirectory()
-{
-    QTemporaryDir temp;
-    QVERIFY(QFile::setPermissions(temp.path(), QFile::Permissions(0x7777)));
-    QStringList install{QStringLiteral("-d"), QStringLiteral("-o"), QStringLiteral("daemon")};
-    for (const char *dir : {"foreign", "runtime-root", "runtime-nobody"})
-        install << temp.filePath(QLatin1String(dir));
-    QCOMPARE(QProcess::execute(QStringLiteral("install"), install), 0);
-    const QStringList environment{QStringLiteral("XDG_RUNTIME_DIR=") + temp.filePath(QStringLiteral("foreign")),
-                                  QStringLiteral("TMPDIR=") + temp.path()};
-    TestProcess root;
-    TestProcess nobody;
-    QVERIFY(startHolder(root, QStringLiteral("accounts"), environment));
-    QVERIFY(startHolder(nobody, QStringLiteral("accounts"), environment, QStringLiteral("nobody")));
-}
+        SingleInstance successor(key);
+        QVERIFY(!successor.claim());
+        // The large one is more than the socket buffers hold, so it arrives in many reads.
+        for (const int size : {5, 0, 1024 * 1024}) {
+            QVERIFY(successor.sendMessage(QByteArray(size, 'x')));
+            QVERIFY(child.waitForStdout(QStringLiteral("message:%1\n").arg(size)));
+        }
+        QCOMPARE(child.standardOutput(), QStringLiteral("claimed\nmessage:5\nmessage:0\nmessage:1048576\n"));
+        QVERIFY(successor.sendMessage("quit"));
+        QCOMPARE(child.waitForExit(), 0);
+        QVERIFY(!QFile::exists(SingleInstance::lockFilePath(key)));
+
+        QVERIFY(successor.claim());
+        QSignalSpy received(&successor, &SingleInstance::messageReceived);
+        QVERIFY(SingleInstance(key).sendMessage("after"));
+        QTRY_COMPARE(received.count(), 1);
+    }
+
+    // Neither account has a usable runtime directory: the one named is a third
+    // account's (as after su), and so are the fall-backs Qt would make in the
+    // temporary folder. Each account must still hold its own key.
+    void twoAccountsWithoutARuntimeDirectory()
+    {
+        QTemporaryDir temp;
+        QVERIFY(QFile::setPermissions(temp.path(), QFile::Permissions(0x7777)));
+        QStringList install{QStringLiteral("-d"), QStringLiteral("-o"), QStringLiteral("daemon")};
+        for (const char *dir : {"foreign", "runtime-root", "runtime-nobody"})
+            install << temp.filePath(QLatin1String(dir));
+        QCOMPARE(QProcess::execute(QStringLiteral("install"), install), 0);
+        const QStringList environment{QStringLiteral("XDG_RUNTIME_DIR=") + temp.filePath(QStringLiteral("foreign")),
+                                      QStringLiteral("TMPDIR=") + temp.path()};
+        TestProcess root;
+        TestProcess nobody;
+        QVERIFY(startHolder(root, QStringLiteral("accounts"), environment));
+        QVERIFY(startHolder(nobody, QStringLiteral("accounts"), environment, QStringLiteral("nobody")));
+    }
+};
 
 int main(int argc, char **argv)
 {
