@@ -65,11 +65,20 @@ public:
     {
         // Every list a ListPrinter call can get is serialized once: the job
         // counts change over the first calls, then the last list repeats.
-        int calls = 1;
-        for (const QJsonValue &printer : m_printers)
-            calls = std::max(calls, printer.toObject().value(QStringLiteral("cJobsSequence")).toArray().size());
-        for (int call = 0; call < calls; ++call)
-            m_lists.push_back(serialized(listing(call)));
+        cloudprint::CloudPrint_ListPrinter_result result;
+        result.success = config.printers;
+        result.__isset.success = true;
+        for (bool changing = true; changing;) {
+            changing = false;
+            const int call = int(m_lists.size());
+            for (int i = 0; i < m_printers.size(); ++i) {
+                const QJsonArray jobs = m_printers.at(i).toObject().value(QStringLiteral("cJobsSequence")).toArray();
+                if (!jobs.isEmpty())
+                    result.success[size_t(i)].__set_cJobs(jobs.at(std::min(call, jobs.size() - 1)).toInt());
+                changing = changing || call + 1 < jobs.size();
+            }
+            m_lists.push_back(serialized(result));
+        }
     }
 
     bool process(std::shared_ptr<TProtocol> in, std::shared_ptr<TProtocol> out, void *) override
@@ -150,20 +159,6 @@ private:
                 return text(json, "driver");
         }
         return text(m_config.json, "defaultDriver");
-    }
-
-    // The printers as the `call`th ListPrinter call (from 0) lists them.
-    cloudprint::CloudPrint_ListPrinter_result listing(int call) const
-    {
-        cloudprint::CloudPrint_ListPrinter_result result;
-        result.success = m_config.printers;
-        result.__isset.success = true;
-        for (int i = 0; i < m_printers.size(); ++i) {
-            const QJsonArray jobs = m_printers.at(i).toObject().value(QStringLiteral("cJobsSequence")).toArray();
-            if (!jobs.isEmpty())
-                result.success[size_t(i)].__set_cJobs(jobs.at(std::min(call, jobs.size() - 1)).toInt());
-        }
-        return result;
     }
 
     // The fault for this call of `name`, empty when it answers normally.

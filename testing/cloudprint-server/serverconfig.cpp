@@ -16,23 +16,17 @@ std::string text(const QJsonValue &value)
 cloudprint::Printer printerRecord(const QJsonObject &json)
 {
     using P = cloudprint::Printer;
+    // The fields the configurator or the demo configuration use.
     static const std::pair<const char *, std::string P::*> texts[] = {
         {"ID", &P::ID},
         {"ServerName", &P::ServerName},
         {"ShareName", &P::ShareName},
         {"PortName", &P::PortName},
-        {"Addr", &P::Addr},
         {"DriverName", &P::DriverName},
-        {"Comment", &P::Comment},
         {"Location", &P::Location},
-        {"SepFile", &P::SepFile},
-        {"PrintProcessor", &P::PrintProcessor},
-        {"Datatype", &P::Datatype},
-        {"Parameters", &P::Parameters},
     };
     static const std::pair<const char *, int32_t P::*> numbers[] = {
-        {"Attributes", &P::Attributes}, {"Priority", &P::Priority}, {"DefaultPriority", &P::DefaultPriority},
-        {"Status", &P::Status},         {"cJobs", &P::cJobs},       {"AveragePPM", &P::AveragePPM}};
+        {"Attributes", &P::Attributes}, {"Status", &P::Status}, {"cJobs", &P::cJobs}};
     P p;
     for (const auto &[key, member] : texts)
         p.*member = text(json.value(QLatin1String(key)));
