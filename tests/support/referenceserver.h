@@ -18,7 +18,7 @@ class ReferenceServer
 public:
     explicit ReferenceServer(const TestCertificates &certificates,
                              TestCertificates::Server certificate = TestCertificates::VendorDomain);
-    ~ReferenceServer();
+    ~ReferenceServer() { stop(); }
 
     ReferenceServer(const ReferenceServer &) = delete;
     ReferenceServer &operator=(const ReferenceServer &) = delete;
@@ -31,28 +31,30 @@ public:
     void setDefaultDriver(const QString &text) { m_config[QStringLiteral("defaultDriver")] = text; }
     // A printer as made by printer() or any JSON object with the fields of
     // cloudprint::Printer, plus optional "cJobsSequence" and "driver".
-    void addPrinter(const QJsonObject &printer);
+    void addPrinter(const QJsonObject &printer) { m_printers.append(printer); }
     // Appends `count` generated printers ("192.168.x.y\Printer N").
     void generatePrinters(int count, int commentBytes = 0);
     // Makes `method` misbehave; see testing/cloudprint-server/README.md for the modes.
-    void setFault(const QString &method, const QJsonObject &fault);
+    void setFault(const QString &method, const QJsonObject &fault) { m_faults[method] = fault; }
 
     static QJsonObject printer(const QString &id, int status = 0, int jobs = 0, const QString &driver = QString());
 
     // Starts the server and waits until it listens; false with errorString() on failure.
     bool start();
-    // Stops the server (SIGTERM, then SIGKILL) and waits for it.
+    // Stops the server (SIGKILL: it keeps nothing to clean up) and waits for it.
     void stop();
 
     quint16 port() const { return m_port; }
     // "tqp://127.0.0.1:<port>", the address form the configurator hands to its RPC client.
-    QString url() const;
+    QString url() const { return QStringLiteral("tqp://127.0.0.1:%1").arg(m_port); }
     QString errorString() const { return m_error; }
 
 private:
     bool fail(const QString &error);
 
     QJsonObject m_config;
+    QJsonArray m_printers;
+    QJsonObject m_faults;
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;

@@ -25,14 +25,9 @@ TestCertificates::TestCertificates()
         m_error = QStringLiteral("make-certs.sh failed: %1").arg(QString::fromLocal8Bit(script.readAll()));
 }
 
-QString TestCertificates::certificateFile(Server server) const
+QString TestCertificates::serverFile(Server server, const char *suffix) const
 {
-    return m_dir.filePath(QLatin1String(kBaseNames[server]) + QStringLiteral(".pem"));
-}
-
-QString TestCertificates::keyFile(Server server) const
-{
-    return m_dir.filePath(QLatin1String(kBaseNames[server]) + QStringLiteral(".key"));
+    return m_dir.filePath(QStringLiteral("%1.%2").arg(QLatin1String(kBaseNames[server]), QLatin1String(suffix)));
 }
 
 } // namespace cloudprinttest

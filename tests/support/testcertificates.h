@@ -27,8 +27,8 @@ public:
 
     // The CA certificate that clients should trust.
     QString caFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
-    QString certificateFile(Server server) const;
-    QString keyFile(Server server) const;
+    // The server's certificate ("pem") or private key ("key").
+    QString serverFile(Server server, const char *suffix) const;
 
 private:
     QTemporaryDir m_dir;
