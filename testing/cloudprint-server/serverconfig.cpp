@@ -8,11 +8,6 @@
 
 namespace {
 
-std::string text(const QJsonValue &value)
-{
-    return value.toString().toStdString();
-}
-
 cloudprint::Printer printerRecord(const QJsonObject &json)
 {
     using P = cloudprint::Printer;
@@ -29,7 +24,7 @@ cloudprint::Printer printerRecord(const QJsonObject &json)
         {"Attributes", &P::Attributes}, {"Status", &P::Status}, {"cJobs", &P::cJobs}};
     P p;
     for (const auto &[key, member] : texts)
-        p.*member = text(json.value(QLatin1String(key)));
+        p.*member = json.value(QLatin1String(key)).toString().toStdString();
     for (const auto &[key, member] : numbers)
         p.*member = json.value(QLatin1String(key)).toInt();
     return p;

@@ -12,12 +12,6 @@ ReferenceServer::ReferenceServer(const TestCertificates &certificates, TestCerti
     , m_dir(QDir::tempPath() + QStringLiteral("/cloudprint-server-XXXXXX"))
 { }
 
-void ReferenceServer::generatePrinters(int count, int commentBytes)
-{
-    m_config.insert(QStringLiteral("generatePrinters"),
-                    QJsonObject{{QStringLiteral("count"), count}, {QStringLiteral("commentBytes"), commentBytes}});
-}
-
 QJsonObject ReferenceServer::printer(const QString &id, int status, int jobs, const QString &driver)
 {
     QJsonObject p{{QStringLiteral("ID"), id}, {QStringLiteral("Status"), status}, {QStringLiteral("cJobs"), jobs}};

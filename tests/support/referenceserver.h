@@ -20,9 +20,6 @@ public:
                              TestCertificates::Server certificate = TestCertificates::VendorDomain);
     ~ReferenceServer() { stop(); }
 
-    ReferenceServer(const ReferenceServer &) = delete;
-    ReferenceServer &operator=(const ReferenceServer &) = delete;
-
     // Codes that Verfiy accepts; all other calls throw cloudprint::Exception
     // (Code 401) for other codes. Empty (the default): every code is accepted.
     void setCodes(const QStringList &codes) { m_config[QStringLiteral("codes")] = QJsonArray::fromStringList(codes); }
@@ -33,7 +30,11 @@ public:
     // cloudprint::Printer, plus optional "cJobsSequence" and "driver".
     void addPrinter(const QJsonObject &printer) { m_printers.append(printer); }
     // Appends `count` generated printers ("192.168.x.y\Printer N").
-    void generatePrinters(int count, int commentBytes = 0);
+    void generatePrinters(int count, int commentBytes = 0)
+    {
+        m_config[QStringLiteral("generatePrinters")] =
+            QJsonObject{{QStringLiteral("count"), count}, {QStringLiteral("commentBytes"), commentBytes}};
+    }
     // Makes `method` misbehave; see testing/cloudprint-server/README.md for the modes.
     void setFault(const QString &method, const QJsonObject &fault) { m_faults[method] = fault; }
 
