@@ -3,7 +3,6 @@
 #include "CloudPrint.h"
 #include "serverconfig.h"
 
-#include <thrift/TOutput.h>
 #include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/server/TThreadedServer.h>
 #include <thrift/transport/TBufferTransports.h>
@@ -205,7 +204,6 @@ public:
 int main(int argc, char *argv[])
 {
     std::signal(SIGPIPE, SIG_IGN);
-    GlobalOutput.setOutputFunction([](const char *message) { std::fprintf(stderr, "thrift: %s\n", message); });
 
     ServerConfig config;
     QString error = QStringLiteral("usage: cloudprint-reference-server CONFIG.json");
