@@ -48,9 +48,7 @@ qint64 lockHolder()
 {
     QLockFile lock(SingleInstance::lockFilePath(QStringLiteral("quorvia-cloud-print-configurator")));
     qint64 pid = 0;
-    QString host;
-    QString application;
-    return lock.getLockInfo(&pid, &host, &application) ? pid : 0;
+    return lock.getLockInfo(&pid, nullptr, nullptr) ? pid : 0;
 }
 
 } // namespace
