@@ -68,13 +68,11 @@ bool removeAllQueues()
 
 bool StandInTools::add(const QString &tool, const QString &body)
 {
+    // Closed on return, before anything runs it.
     QFile script(m_dir.filePath(tool));
-    if (!script.open(QIODevice::WriteOnly))
-        return false;
     const QString text = QStringLiteral("#!/bin/sh\necho \"%1 $*\" >>'%2/calls'\n%3\n").arg(tool, m_dir.path(), body);
-    script.write(text.toUtf8());
-    script.close();
-    return script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return script.open(QIODevice::WriteOnly) && script.write(text.toUtf8()) > 0
+           && script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 QStringList StandInTools::calls() const

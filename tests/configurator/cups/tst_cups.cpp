@@ -103,6 +103,7 @@ private slots:
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("expected");
 
+        // clang-format off
         const char *const rows[][3] = {
             {"ipv4 prefix", "192.168.1.20\\HP LaserJet (Color)", "HP-LaserJet--Color-"},
             {"ipv4 and port prefix", "10.1.2.3:8080\\Lab", "Lab"},
@@ -110,10 +111,7 @@ private slots:
             // Used whole; the backslash is no character CUPS takes in a queue name.
             {"backslash without ipv4", "office\\Laser", "office-Laser"},
             {"replaced characters", "a(b)c/d#e\tf\ng h\x01i", "a-b-c-d-e-f-g-h-i"},
-            {"quotes, question mark, DEL",
-             "it's \"Q\"?\x7f"
-             "b",
-             "it-s--Q---b"},
+            {"quotes, question mark, DEL", "it's \"Q\"?\x7f" "b", "it-s--Q---b"},
             // cupsenable and cupsaccept would take a leading "-" for an option.
             {"leading hyphens dropped", "192.168.1.20\\(Color) #2", "Color---2"},
             {"non-ascii kept", "1.2.3.4\\Drucker Büro 打印机", "Drucker-Büro-打印机"},
@@ -122,7 +120,6 @@ private slots:
             {"sub-delimiters", "a!$&*+,;=@~b", "a!$&*+,;=@~b"},
         };
         for (const auto &row : rows)
-            // clang-format off
             QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]);
         QTest::newRow("50 characters cut to 40") << QStringLiteral("1.2.3.4\\") + QString(50, QLatin1Char('s'))
                                                  << QString(40, QLatin1Char('s'));

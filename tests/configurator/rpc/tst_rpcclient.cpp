@@ -118,14 +118,13 @@ class TestRpcClient : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TestCertificates> m_certs;
+    TestCertificates m_certs;
 
 private slots:
     void initTestCase()
     {
-        m_certs = std::make_unique<TestCertificates>();
-        QVERIFY2(m_certs->ok(), qPrintable(m_certs->errorString()));
-        CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs->caFile());
+        QVERIFY2(m_certs.ok(), qPrintable(m_certs.errorString()));
+        CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs.caFile());
     }
 
     void serverCertificates_data()
@@ -150,12 +149,12 @@ private slots:
         QFETCH(bool, caMissing);
         QFETCH(QString, stage);
 
-        ReferenceServer server(*m_certs, certificate);
+        ReferenceServer server(m_certs, certificate);
         QVERIFY2(server.start(), qPrintable(server.errorString()));
-        CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs->caFile() + QLatin1String(caMissing ? ".x" : ""));
+        CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs.caFile() + QLatin1String(caMissing ? ".x" : ""));
         LogCapture log;
         CloudPrintRPCClient client(server.url());
-        CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs->caFile());
+        CloudPrintRPCClient::setTrustedCaFileForTesting(m_certs.caFile());
         QCOMPARE(log.texts(QtCriticalMsg).contains(QStringLiteral("CA.pem not exist")), caMissing);
         QTEST(client.Verfiy(cloudprint::Auth()), "accepted");
         // A name that is not an address is checked with information only; an address is refused with a warning.
@@ -258,7 +257,7 @@ private slots:
         QFETCH(QString, outcome);
         QFETCH(QString, logLine);
 
-        ReferenceServer server(*m_certs);
+        ReferenceServer server(m_certs);
         const QString withNul = QStringLiteral("head") + QChar(0) + QStringLiteral("tail");
         server.addPrinter(ReferenceServer::printer(QStringLiteral("a"), 0, 0, withNul));
         // Faults hit the first call only; "slow" is 1.2 s, within the receive time-out of 2 s.
@@ -295,7 +294,7 @@ private slots:
     // device URIs must name the port actually used.
     void listedPrintersUseTheCloudPort()
     {
-        ReferenceServer server(*m_certs);
+        ReferenceServer server(m_certs);
         for (const auto &[id, status, uriPath, text, level] : kListed)
             server.addPrinter(ReferenceServer::printer(QString::fromUtf8(id), status));
         QVERIFY2(server.start(), qPrintable(server.errorString()));
@@ -323,7 +322,7 @@ private slots:
     void replyBoundIsPerCall()
     {
         // Three replies of ~24 MiB: together past the 64 MiB bound, each well below it.
-        ReferenceServer server(*m_certs);
+        ReferenceServer server(m_certs);
         server.generatePrinters(24, 1024 * 1024);
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         CloudPrintRPCClient client(server.url());
