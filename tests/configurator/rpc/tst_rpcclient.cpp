@@ -102,7 +102,8 @@ const std::tuple<const char *, int, const char *, const char *, Printer::Printer
     // Idle (bit 2) before busy (bit 9), busy before toner low.
     {"a-b.c_d~e/f", 0x204, "a-b.c_d~e/f", "Printer is idle", Printer::Idle},
     {"50%?#x", 0x20200, "50%25%3F%23x", "Processing", Printer::Busy},
-    {"Drucker Büro", 0x4000, "Drucker%20B%C3%BCro", "Processing", Printer::Busy},
+    // Not all ASCII: encoded another way, keeping ":" and "/" all the same.
+    {"1.2.3.4:80/Drucker Büro", 0x4000, "1.2.3.4:80/Drucker%20B%C3%BCro", "Processing", Printer::Busy},
     // Power save.
     {"", 0x1000000, "", "Printer is idle", Printer::Idle},
     {"driver update", 0x4000000, "driver%20update", "Need update driver", Printer::Error},
