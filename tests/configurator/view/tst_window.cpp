@@ -169,12 +169,25 @@ struct Window
     std::unique_ptr<ConfiguratorWindow> window = std::make_unique<ConfiguratorWindow>();
     // Verification results, each recorded once the window has handled it.
     QList<int> results;
+    // What the message boxes said, with their buttons ("text [OK]"); each is
+    // answered with the button `answer`.
+    QString said;
+    int answer = 0;
 
     Window()
     {
         // After the window's own handler: a recorded result has been handled.
         QObject::connect(window->worker(), &ConfiguratorWindowInnter::Worker::listPrinterFinish, window.get(),
                          [this](int result) { results << result; });
+        every(window.get(), [this] {
+            if (auto *box = qobject_cast<toolkit::Dialog *>(QApplication::activeModalWidget())) {
+                for (const QLabel *label : box->findChildren<QLabel *>())
+                    said += label->text();
+                for (int i = 0; i < box->buttonCount(); ++i)
+                    said += QStringLiteral(" [%1]").arg(box->button(i)->text());
+                box->button(answer)->click();
+            }
+        });
         window->show();
     }
     template<typename T = toolkit::LineEdit>
@@ -441,17 +454,13 @@ private slots:
         if (qstrcmp(QTest::currentDataTag(), "port file unwritable") == 0)
             QVERIFY(QFile::remove(printerport::PortFilePath()) && QDir().mkpath(printerport::PortFilePath()));
 
-        const Window w;
-        QStringList asked;
+        Window w;
+        w.answer = answer;
         QString alert;
         QWidget *portParent = nullptr;
         every(w.window.get(), [&] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (auto *confirmation = qobject_cast<toolkit::Dialog *>(modal)) {
-                asked << confirmation->messageLabel()->text() << confirmation->button(0)->text()
-                      << confirmation->button(1)->text();
-                confirmation->button(answer)->click();
-            } else if (auto *dialog = qobject_cast<PortConfigDialog *>(modal); dialog && !portParent) {
+            if (auto *dialog = qobject_cast<PortConfigDialog *>(QApplication::activeModalWidget());
+                dialog && !portParent) {
                 portParent = dialog->parentWidget();
                 auto *edit = dialog->findChild<toolkit::LineEdit *>(QStringLiteral("portEdit"));
                 edit->setText(typed);
@@ -466,9 +475,8 @@ private slots:
         w.window->showconfigTipDialog();
         QDir(printerport::PortFilePath()).removeRecursively();
 
-        const QString question =
-            QStringLiteral("Modify configuration to restart service to take effect, whether to continue?");
-        QCOMPARE(asked, QStringList({question, QStringLiteral("Cancel"), QStringLiteral("Continue")}));
+        QCOMPARE(w.said, QStringLiteral("Modify configuration to restart service to take effect, whether to continue?"
+                                        " [Cancel] [Continue]"));
         QCOMPARE(portParent, answer ? w.window.get() : nullptr);
         QTEST(alert, "alert");
         // The running configurator keeps its port until it starts again.
@@ -534,16 +542,6 @@ private slots:
             saveServer(key, QStringLiteral("earlier"), earlier);
 
         Window w;
-        QString dialog; // what a message box said, and its buttons
-        every(w.window.get(), [&] {
-            if (auto *box = qobject_cast<toolkit::Dialog *>(QApplication::activeModalWidget())) {
-                for (const QLabel *label : box->findChildren<QLabel *>())
-                    dialog += label->text();
-                for (int i = 0; i < box->buttonCount(); ++i)
-                    dialog += QStringLiteral(" [%1]").arg(box->button(i)->text());
-                box->button(0)->click();
-            }
-        });
         const QDateTime before = QDateTime::currentDateTime();
         w.verify(known ? QStringLiteral("bad") : kCode);
         // Verifying: the spinner turns in place of "Next".
@@ -561,7 +559,7 @@ private slots:
 
         for (const char *field : {"ipEdit", "authCodeEdit"})
             QCOMPARE(w.part(field)->alertMessage(), where == QLatin1String(field) ? alert : QString());
-        QCOMPARE(dialog, where == QLatin1String("dialog") ? alert : QString());
+        QCOMPARE(w.said, where == QLatin1String("dialog") ? alert : QString());
         QCOMPARE(w.page(), where.isEmpty() ? 1 : 0);
 
         const Config config;
