@@ -141,15 +141,16 @@ std::unique_ptr<ReferenceServer> startServer(
     server->setCodes({kCode});
     server->setVersion(QStringLiteral("1.2.3"));
     server->setDefaultDriver(driverText(QStringLiteral("Quorvia Page Test")));
-    const auto add = [&](const QString &id, const char *portName, int status, int attributes, const QJsonArray &jobs) {
-        QJsonObject printer = ReferenceServer::printer(id, status, jobs.first().toInt());
+    const auto add = [&](const QString &id, const char *portName, int status, int attributes, const QJsonArray &jobs,
+                         const QString &driver = QString()) {
+        QJsonObject printer = ReferenceServer::printer(id, status, jobs.first().toInt(), driver);
         printer.insert(QStringLiteral("PortName"), QLatin1String(portName));
         printer.insert(QStringLiteral("Attributes"), attributes);
         printer.insert(QStringLiteral("cJobsSequence"), jobs);
         server->addPrinter(printer);
     };
     if (withPrinters) {
-        add(kLaser, "192.168.1.20", 0, 0, {0});
+        add(kLaser, "192.168.1.20", 0, 0, {0}, driverText(QStringLiteral("Quorvia Laser")));
         add(kCanon, "IP_192.168.1.21", 0x8, 0x240, {0, 3});
         add(QStringLiteral("Office hp color"), "USB001", 0x80, 0, {2, 5});
         add(QStringLiteral("Label printer"), "LPT1", 0, 0x400, {2});
@@ -618,56 +619,6 @@ private slots:
         worker.doListPrinterFor(second->url(), secondCode);
         QCOMPARE(finished, (QList<QVariantList>{{int(Worker::Listed)}, {int(Worker::Listed)}}));
     }
-    // Two rows install at once, each with the PPD of its own driver; an
-    // installed row's button then opens the printer manager.
-    void installsTwoRowsAtOnce()
-    {
-        // A stand-in printer manager on the search path records its arguments.
-        StandInTools bin;
-        QVERIFY(bin.add(QStringLiteral("vesk-printer"), QString()));
-        qputenv("PATH", QFile::encodeName(bin.path()) + ':' + m_path);
-        saveServer(m_server.url(), kCode);
-        Printer laser(printerRecord(kLaser));
-        Printer office(printerRecord(QStringLiteral("Office printer")));
-        // Built as installed, then its queue went away: its first click has to
-        // create the row's worker.
-        PrinterWidget first(laser, true);
-        first.setPrinterStatus(false);
-        PrinterWidget second(office, false);
-        const RowProbe probe{first};
-        const LogCapture rpcLog("quorvia.rpc");
-        first.show();
-        second.show();
-        QTest::mouseClick(probe.button(), Qt::LeftButton);
-        QTest::mouseClick(RowProbe{second}.button(), Qt::LeftButton);
-        // Refreshes leave a running installation's spinner alone.
-        first.setPrinterStatus(true);
-        first.setPrinterStatus(false);
-        QVERIFY(probe.spinner()->isVisible() && !probe.button()->isVisible());
-
-        QTRY_VERIFY_WITH_TIMEOUT(probe.isAdded() && RowProbe{second}.isAdded(), 30000);
-        QVERIFY(probe.button()->isVisible() && !probe.spinner()->isVisible() && probe.hasCheckMark());
-        // Each queue got the PPD compiled from its own driver description.
-        QVERIFY(queuePpd(QStringLiteral("HP-LaserJet@10.0.0.5:9100")).contains("\"Quorvia Laser\""));
-        QVERIFY(queuePpd(QStringLiteral("Office-printer@10.0.0.5:9100")).contains("\"Quorvia Office\""));
-        QCOMPARE(queueState(QStringLiteral("Office-printer@10.0.0.5:9100")),
-                 QStringLiteral("tqp://10.0.0.5:9100/Office%20printer idle abort-job false true"));
-
-        // The temporary driver descriptions and PPDs are gone once the queues exist.
-        const QString written = QStringLiteral("create temp ppd driver file: ");
-        const QStringList drivers = rpcLog.texts().filter(QRegularExpression(QLatin1Char('^') + written));
-        QCOMPARE(drivers.size(), 2);
-        for (const QString &line : drivers) {
-            const QString driver = line.mid(written.size());
-            QVERIFY2(!QFileInfo::exists(driver) && !QFileInfo::exists(driver.chopped(4)), qPrintable(driver));
-        }
-
-        // Installed: the button opens the manager without arguments or a worker thread.
-        const int threads = threadCount();
-        QTest::mouseClick(probe.button(), Qt::LeftButton);
-        QTRY_COMPARE(bin.calls(), QStringList(QStringLiteral("vesk-printer ")));
-        QCOMPARE(threadCount(), threads);
-    }
 
     void failureKeepsAddButton_data()
     {
@@ -776,11 +727,30 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.row(kCanon).look(), kCanonBusy, kVerifyTimeoutMs);
         QVERIFY(Config().lastUsed().LastUsed > verifiedAt);
 
-        // An installation starts its row's thread (the poll's thread runs already).
+        // Two rows install at once, each in a thread of its own (the poll's
+        // thread runs already) and with the PPD of its own driver.
+        const LogCapture rpcLog("quorvia.rpc");
         const int threads = threadCount();
         QTest::mouseClick(w.row(kSeven).button(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(w.row(kSeven).isAdded(), 30000);
-        QCOMPARE(threadCount(), threads + 1);
+        QTest::mouseClick(w.row(kLaser).button(), Qt::LeftButton);
+        // Refreshes leave a running installation's spinner alone.
+        w.list()->refreshInstalled({{server->url() + QStringLiteral("/192.168.1.20%5CHP%20LaserJet"), {}}});
+        w.list()->refreshInstalled({});
+        QVERIFY(w.row(kLaser).spinner()->isVisible() && !w.row(kLaser).button()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(w.row(kSeven).isAdded() && w.row(kLaser).isAdded(), 30000);
+        QCOMPARE(threadCount(), threads + 2);
+        QVERIFY(w.row(kLaser).button()->isVisible() && !w.row(kLaser).spinner()->isVisible());
+        const QString at = QStringLiteral("@127.0.0.1:%1").arg(server->port());
+        QVERIFY(queuePpd(QStringLiteral("HP-LaserJet") + at).contains("\"Quorvia Laser\""));
+        QVERIFY(queuePpd(QStringLiteral("Printer-7") + at).contains("\"Quorvia Page Test\""));
+        // The temporary driver descriptions and PPDs are gone once the queues exist.
+        const QString written = QStringLiteral("create temp ppd driver file: ");
+        const QStringList drivers = rpcLog.texts().filter(QRegularExpression(QLatin1Char('^') + written));
+        QCOMPARE(drivers.size(), 2);
+        for (const QString &line : drivers) {
+            const QString driver = line.mid(written.size());
+            QVERIFY2(!QFileInfo::exists(driver) && !QFileInfo::exists(driver.chopped(4)), qPrintable(driver));
+        }
         // Queues added and removed by other programs show within the refresh.
         QVERIFY(addQueue(QStringLiteral("by-hand"), server->url() + QStringLiteral("/192.168.1.21%5CCanon%20iR")));
         QTRY_VERIFY_WITH_TIMEOUT(w.row(kCanon).isAdded(), kRefreshTimeoutMs);
@@ -811,6 +781,21 @@ private slots:
         QVERIFY(titleBarControlsShown(w, true));
         // wait() returns as a thread ends; the kernel lets it go a moment later.
         QTRY_VERIFY(threadCount() <= threads);
+
+        // Built as installed, then its queue went away: its first click has
+        // to create the row's worker.
+        QVERIFY(lpadmin({QStringLiteral("-x"), QStringLiteral("Printer-7") + at}));
+        QTRY_VERIFY_WITH_TIMEOUT(!w.row(kSeven).isAdded(), kRefreshTimeoutMs);
+        QTest::mouseClick(w.row(kSeven).button(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(w.row(kSeven).isAdded(), 30000);
+        // Installed: the button opens the manager without arguments or a worker thread.
+        StandInTools bin;
+        QVERIFY(bin.add(QStringLiteral("vesk-printer"), QString()));
+        qputenv("PATH", QFile::encodeName(bin.path()) + ':' + m_path);
+        const int rowThreads = threadCount();
+        QTest::mouseClick(w.row(kLaser).button(), Qt::LeftButton);
+        QTRY_COMPARE(bin.calls(), QStringList(QStringLiteral("vesk-printer ")));
+        QCOMPARE(threadCount(), rowThreads);
     }
 };
 
