@@ -58,10 +58,19 @@ bool SetCloudPrintPort(int port)
     if (!IsValidPort(port) || g_portFile.isEmpty())
         return false;
     QSettings settings(g_portFile, QSettings::IniFormat);
+    const QVariant previous = settings.value(keyPath());
     settings.setValue(keyPath(), port);
     // Reading the value back would only show the settings' own cache.
     settings.sync();
-    return settings.status() == QSettings::NoError;
+    if (settings.status() == QSettings::NoError)
+        return true;
+    // Qt keeps the unsaved value in its per-file cache, where every later
+    // reader in this process would take it for the stored one.
+    if (previous.isValid())
+        settings.setValue(keyPath(), previous);
+    else
+        settings.remove(keyPath());
+    return false;
 }
 
 QString PortFilePath()

@@ -461,9 +461,10 @@ private slots:
             }
         });
         w.window->showconfigTipDialog();
-        // The dialog shows the port the configurator will start with.
+        // The dialog shows the stored port, and a port refused or not saved is not taken for one.
         QCOMPARE(PortConfigDialog().findChild<toolkit::LineEdit *>(QStringLiteral("portEdit"))->text(),
                  QString::number(printerport::GetCloudPrintPortInFile()));
+        QVERIFY(alert.isEmpty() || printerport::GetCloudPrintPortInFile() != typed.toInt());
         QDir(printerport::PortFilePath()).removeRecursively();
 
         QCOMPARE(w.said, QStringLiteral("Modify configuration to restart service to take effect, whether to continue?"
