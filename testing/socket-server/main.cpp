@@ -39,52 +39,42 @@ public:
         : m_outDir(std::move(outDir))
         , m_printers(printers.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
     {
+    }
+
+    // Reports the bound ports once all three listen; false when a port cannot be bound.
+    bool listen(const QStringList &ports)
+    {
+        QStringList listening{QStringLiteral("listening")};
         for (Role role : {Verify, Info, File}) {
             m_servers[role] = new QTcpServer(this);
             connect(m_servers[role], &QTcpServer::newConnection, this, [this, role] { accept(role); });
-        }
-    }
-
-    // False when a port cannot be bound.
-    bool listen(const QStringList &ports)
-    {
-        for (Role role : {Verify, Info, File}) {
-            bool ok = false;
-            const quint16 port = ports.value(role).toUShort(&ok);
-            if (!ok || !m_servers[role]->listen(QHostAddress::LocalHost, port)) {
+            if (!m_servers[role]->listen(QHostAddress::LocalHost, ports.value(role).toUShort())) {
                 std::fprintf(stderr, "olvenka-reference-server: cannot listen on port %s: %s\n",
                              qPrintable(ports.value(role)), qPrintable(m_servers[role]->errorString()));
                 return false;
             }
+            listening << QString::number(m_servers[role]->serverPort());
         }
+        writeEvent(listening);
         return true;
     }
 
-    quint16 port(Role role) const { return m_servers[role]->serverPort(); }
-
-    // Carries out one control command; false when it is malformed or cannot be done now.
+    // Carries out one control command; false when it is unknown or cannot be done now.
     bool execute(const QString &line)
     {
-        const QStringList words = line.split(QLatin1Char(' '));
-        const QString &word = words.at(0);
-        const QString text = line.section(QLatin1Char(' '), 2);
-        bool isNumber = false;
-        const int number = words.value(1).toInt(&isNumber);
-        if (word == QLatin1String("status") || word == QLatin1String("send")) {
-            // Both go out on the file connection.
-            const bool status = word == QLatin1String("status");
-            if ((status && (!QList<int>{11, 13, 16}.contains(number) || words.size() < 3)) || !m_sockets[File])
-                return false;
-            write(File, status ? words.at(1) + separator + text : line.section(QLatin1Char(' '), 1));
-        } else if (word == QLatin1String("header-reply") && (number == 5 || number == 6)) {
+        const QString word = line.section(QLatin1Char(' '), 0, 0);
+        const int number = line.section(QLatin1Char(' '), 1, 1).toInt();
+        if (word == QLatin1String("status") && m_sockets[File]) {
+            write(File, line.section(QLatin1Char(' '), 1, 1) + separator + line.section(QLatin1Char(' '), 2));
+        } else if (word == QLatin1String("header-reply")) {
             m_headerReply = number;
-        } else if (word == QLatin1String("file-reply") && QList<int>{7, 8, 9, 10}.contains(number)) {
+        } else if (word == QLatin1String("file-reply")) {
             m_fileReply = number;
-        } else if (word == QLatin1String("split-next") && number > 0) {
+        } else if (word == QLatin1String("split-next")) {
             m_split = number;
         } else if (word == QLatin1String("merge-next")) {
             m_merge = true;
-        } else if (word == QLatin1String("stall-after") && isNumber && number >= 0) {
+        } else if (word == QLatin1String("stall-after")) {
             m_stallAfter = number;
             readFile();
         } else if (word == QLatin1String("resume")) {
@@ -164,25 +154,19 @@ private:
         const bool accepted = code == authCode;
         writeEvent({QStringLiteral("verify"), code, message.section(separator, 2),
                     accepted ? QStringLiteral("2") : QStringLiteral("3")});
-        if (!accepted)
-            return write(Verify, QStringLiteral("3"));
-        m_uploads.clear();
-        m_data.clear();
         // Every name is followed by the separator, so the last field is empty.
-        write(Verify, QStringLiteral("2##") + m_printers.join(separator) + separator);
+        write(Verify, accepted ? QStringLiteral("2##") + m_printers.join(separator) + separator : QStringLiteral("3"));
     }
 
     void header(const QString &message)
     {
         const QStringList fields = message.split(separator);
-        bool sizeOk = false;
-        const qint64 size = fields.value(3).toLongLong(&sizeOk);
-        const QString reply = sizeOk && size >= 0 && m_headerReply == 5 ? QStringLiteral("5") : QStringLiteral("6");
+        const QString reply = QString::number(m_headerReply);
         writeEvent({QStringLiteral("header"), fields.value(1), fields.value(2), fields.value(3), fields.value(4),
                     message.section(separator, 5), reply});
         write(Info, reply);
         if (reply == QLatin1String("5")) {
-            m_uploads.append({fields.value(4), size});
+            m_uploads.append({fields.value(4), fields.value(3).toLongLong()});
             readFile();
         }
     }
@@ -297,8 +281,6 @@ int main(int argc, char *argv[])
     const QString ports = option("--ports");
     if (!server.listen((ports.isEmpty() ? QStringLiteral("8888,8848,8818") : ports).split(QLatin1Char(','))))
         return 1;
-    writeEvent({QStringLiteral("listening"), QString::number(server.port(Verify)), QString::number(server.port(Info)),
-                QString::number(server.port(File))});
 
     // Control over stdin, one command per line, each answered once it took
     // effect. End of input ends the program, so it never outlives its test.
@@ -314,7 +296,7 @@ int main(int argc, char *argv[])
         if (server.execute(line))
             writeEvent({QStringLiteral("ok"), line.section(QLatin1Char(' '), 0, 0)});
         else
-            writeEvent({QStringLiteral("error"), QStringLiteral("refused (malformed, or no connection): ") + line});
+            writeEvent({QStringLiteral("error"), QStringLiteral("refused (unknown, or no connection): ") + line});
     });
     return QCoreApplication::exec();
 }

@@ -25,17 +25,18 @@ public:
     }
     ~ReferenceSocketServer() { kill(); }
 
-    // Starts the server and waits until it listens; false with errorString() on failure.
+    // Starts the server and waits until it listens; false on failure, see errorString().
     bool start()
     {
         m_process.start(QStringLiteral(OLVENKA_REFERENCE_SERVER), m_arguments);
         m_ports = waitFor(QStringLiteral("listening"));
-        if (m_ports.size() != 3)
-            m_error = QStringLiteral("server did not start listening: %1 (see its messages above)")
-                          .arg(m_process.errorString());
         return m_ports.size() == 3;
     }
-    QString errorString() const { return m_error; }
+    QString errorString() const
+    {
+        return QStringLiteral("server did not start listening: %1 (see its messages above)")
+            .arg(m_process.errorString());
+    }
 
     quint16 verifyPort() const { return m_ports.value(0).toUShort(); }
     quint16 infoPort() const { return m_ports.value(1).toUShort(); }
@@ -45,15 +46,13 @@ public:
     // Where the server stores received files (its --out).
     QString outDir() const { return m_dir.path(); }
 
-    // Sends a control command and waits for its acknowledgement; false with
-    // errorString() when it is refused or not answered in time.
-    bool command(const QString &line, int timeoutMs = 5000)
+    // Sends a control command and waits for its acknowledgement; false when it
+    // is refused or not answered in time.
+    bool command(const QString &line)
     {
         m_process.write(line.toUtf8() + '\n');
         // Commands are answered in order, and each is waited for.
-        const QStringList answer = take({QStringLiteral("ok"), QStringLiteral("error")}, timeoutMs);
-        m_error = answer.isEmpty() ? QStringLiteral("no answer to %1").arg(line) : answer.mid(1).join(QLatin1Char(' '));
-        return answer.value(0) == QLatin1String("ok");
+        return take({QStringLiteral("ok"), QStringLiteral("error")}, 5000).value(0) == QLatin1String("ok");
     }
     // Fields after the event word of the first not yet consumed `event`, which
     // is then consumed; empty on time-out. Other events stay queued.
@@ -103,7 +102,6 @@ private:
     QTemporaryDir m_dir;
     QList<QStringList> m_events;
     QStringList m_ports;
-    QString m_error;
     QProcess m_process;
 };
 
