@@ -74,13 +74,10 @@ public:
             m_split = number;
         } else if (word == QLatin1String("merge-next")) {
             m_merge = true;
-        } else if (word == QLatin1String("stall-after")) {
-            m_stallAfter = number;
-            readFile();
-        } else if (word == QLatin1String("resume")) {
-            m_stalled = false;
+        } else if (word == QLatin1String("stall") || word == QLatin1String("resume")) {
+            m_stalled = word == QLatin1String("stall");
             if (m_sockets[File])
-                m_sockets[File]->setReadBufferSize(0);
+                m_sockets[File]->setReadBufferSize(m_stalled ? stalledBuffer : 0);
             readFile();
         } else {
             return false;
@@ -102,11 +99,8 @@ private:
                 if (m_sockets[role] == next)
                     release(role);
             });
-            if (role == File) {
-                if (m_stalled)
-                    next->setReadBufferSize(stalledBuffer);
+            if (role == File)
                 readFile();
-            }
         }
     }
 
@@ -182,18 +176,7 @@ private:
             // Bytes without an accepted header wait in the socket until one comes.
             if (m_stalled || m_uploads.isEmpty())
                 return;
-            qint64 limit = m_uploads.first().size - m_data.size();
-            if (m_stallAfter >= 0) {
-                if (m_data.size() >= m_stallAfter) {
-                    m_stallAfter = -1;
-                    m_stalled = true;
-                    file->setReadBufferSize(stalledBuffer);
-                    writeEvent({QStringLiteral("stalled"), m_uploads.first().tag, QString::number(m_data.size())});
-                    return;
-                }
-                limit = qMin(limit, m_stallAfter - m_data.size());
-            }
-            const QByteArray bytes = file->read(limit);
+            const QByteArray bytes = file->read(m_uploads.first().size - m_data.size());
             if (bytes.isEmpty())
                 return;
             m_data.append(bytes);
@@ -253,7 +236,6 @@ private:
     // Uploads announced by accepted headers, oldest first; file bytes fill the oldest.
     QList<Upload> m_uploads;
     QByteArray m_data;
-    qint64 m_stallAfter = -1;
     bool m_stalled = false;
     std::optional<std::pair<Role, QByteArray>> m_held;
     bool m_merge = false;
