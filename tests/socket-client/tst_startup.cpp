@@ -38,12 +38,7 @@ void StartupTest::firstStartRegistersAndKeepsItsTables()
     client.start(program, QStringList());
     QDBusConnectionInterface *bus = QDBusConnection::systemBus().interface();
     QTRY_VERIFY_WITH_TIMEOUT(bus->isServiceRegistered(serviceName), 10000);
-
-    QDBusMessage call = QDBusMessage::createMethodCall(serviceName, QStringLiteral("/com/olvenka/cloud/printer"),
-                                                       serviceName, QStringLiteral("callPrintOperation"));
-    call << QString() << QString();
-    const QDBusReply<int> reply = QDBusConnection::systemBus().call(call);
-    QCOMPARE(reply.value(), -1);
+    // The print object is called in the window tests; here the name must be this program's.
     QCOMPARE(qint64(bus->servicePid(serviceName)), client.processId());
 
     client.terminate();
