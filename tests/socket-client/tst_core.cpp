@@ -37,7 +37,6 @@ private slots:
     void storedAsTheyAreAcrossReopening();
     void saveStep_data();
     void saveStep();
-    void jobStates();
     void unopenedDatabase();
 
 private:
@@ -129,15 +128,20 @@ void CoreTest::initialGeometry()
     QCOMPARE(::initialGeometry(QSize(400, 300)), QRect(-50, -25, 500, 350));
 }
 
-// Quotes in names are stored as they are, and rows outlive the connection.
+// Quotes in names are stored as they are, rows outlive the connection, and
+// printers are busy with a job waiting or printing, failed with a failed one.
 void CoreTest::storedAsTheyAreAcrossReopening()
 {
     const QString address = QStringLiteral("1\",\"x\",1);--");
     const QString printer = QStringLiteral("Say \"hi\"");
     const QString document = QStringLiteral("a\" where 1=1 or \"b.doc");
     JobDatabase::saveServer(address, QStringLiteral("C\"ODE"), true, true);
-    QVERIFY(JobDatabase::insertJob(QStringLiteral("q\"7.pdf"), printer, document, 2, QStringLiteral("d")));
-    QVERIFY(JobDatabase::setJobState(QStringLiteral("q\"7.pdf"), 1, "update printing failed!"));
+    QVERIFY(JobDatabase::insertJob(QStringLiteral("q\"7.pdf"), printer, document, 0, QStringLiteral("d")));
+    QVERIFY(JobDatabase::setJobState(QStringLiteral("q\"7.pdf"), 2, "update printing failed!"));
+    for (const char *job : {"p.pdf Printing 1", "f.pdf Failed -1", "c.pdf Done 0"}) {
+        const QStringList fields = QString::fromLatin1(job).split(QLatin1Char(' '));
+        QVERIFY(JobDatabase::insertJob(fields[0], fields[1], QStringLiteral("f"), fields[2].toInt(), QString()));
+    }
     JobDatabase::close();
     LogCapture log("olvenka.database");
     JobDatabase::open(file());
@@ -148,10 +152,17 @@ void CoreTest::storedAsTheyAreAcrossReopening()
     QCOMPARE(JobDatabase::server(address)->code, QStringLiteral("C\"ODE"));
     QCOMPARE(JobDatabase::autoLoginServer()->ip, address);
     QCOMPARE(JobDatabase::jobs().value(0), (QStringList{QStringLiteral("q\"7.pdf"), printer, document,
-                                                        QStringLiteral("1"), QStringLiteral("d")}));
-    QCOMPARE(JobDatabase::busyPrinters(), QStringList{printer});
+                                                        QStringLiteral("2"), QStringLiteral("d")}));
+    QCOMPARE(JobDatabase::busyPrinters(), (QStringList{printer, QStringLiteral("Printing")}));
+    QCOMPARE(JobDatabase::failedPrinters(), QStringList{QStringLiteral("Failed")});
+    QCOMPARE(JobDatabase::jobState(QStringLiteral("f.pdf")), -1);
+    QCOMPARE(JobDatabase::jobState(QStringLiteral("none.pdf")), 0);
     JobDatabase::removeServer(address);
     QVERIFY(JobDatabase::servers().isEmpty());
+
+    QVERIFY(!JobDatabase::insertJob(QStringLiteral("p.pdf"), QStringLiteral("Again"), QString(), 2, QString()));
+    QVERIFY(log.contains(QtDebugMsg, QStringLiteral("insert failed! UNIQUE constraint failed")));
+    QCOMPARE(JobDatabase::jobs().size(), 4);
 }
 
 void CoreTest::saveStep_data()
@@ -179,26 +190,6 @@ void CoreTest::saveStep()
                                 : QStringLiteral("10.0.0.2");
     JobDatabase::saveServer(address, QStringLiteral("NEW"), save, login);
     QTEST(serverRows().join(QLatin1Char(' ')), "rows");
-}
-
-void CoreTest::jobStates()
-{
-    const auto insert = [](const QString &job) {
-        const QStringList fields = job.split(QLatin1Char(' '));
-        return JobDatabase::insertJob(fields[0], fields[1], QStringLiteral("f"), fields[2].toInt(),
-                                      QStringLiteral("d"));
-    };
-    for (const char *job : {"w.pdf Waiting 2", "p.pdf Printing 1", "f.pdf Failed -1", "c.pdf Done 0"})
-        QVERIFY(insert(QLatin1String(job)));
-    QCOMPARE(JobDatabase::busyPrinters(), (QStringList{QStringLiteral("Waiting"), QStringLiteral("Printing")}));
-    QCOMPARE(JobDatabase::failedPrinters(), QStringList{QStringLiteral("Failed")});
-    QCOMPARE(JobDatabase::jobState(QStringLiteral("f.pdf")), -1);
-    QCOMPARE(JobDatabase::jobState(QStringLiteral("none.pdf")), 0);
-
-    LogCapture log("olvenka.database");
-    QVERIFY(!insert(QStringLiteral("w.pdf Again 2")));
-    QVERIFY(log.contains(QtDebugMsg, QStringLiteral("insert failed! UNIQUE constraint failed")));
-    QCOMPARE(JobDatabase::jobs().size(), 4);
 }
 
 void CoreTest::unopenedDatabase()
