@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdio>
-#include <optional>
 #include <unistd.h>
 #include <utility>
 
@@ -72,8 +71,6 @@ public:
             m_fileReply = number;
         } else if (word == QLatin1String("split-next")) {
             m_split = number;
-        } else if (word == QLatin1String("merge-next")) {
-            m_merge = true;
         } else if (word == QLatin1String("stall") || word == QLatin1String("resume")) {
             m_stalled = word == QLatin1String("stall");
             if (m_sockets[File])
@@ -112,9 +109,6 @@ private:
         old->disconnect(this);
         old->abort();
         old->deleteLater();
-        // A held reply goes with its connection.
-        if (m_held && m_held->first == role)
-            m_held.reset();
         writeEvent({QStringLiteral("disconnected"), roleNames[role]});
         // The client never sends a file twice: bytes of the current upload that
         // went with this connection are lost, later uploads come on a new one.
@@ -155,7 +149,7 @@ private:
     void header(const QString &message)
     {
         const QStringList fields = message.split(separator);
-        const QString reply = QString::number(m_headerReply);
+        const QString reply = QString::number(std::exchange(m_headerReply, 5));
         writeEvent({QStringLiteral("header"), fields.value(1), fields.value(2), fields.value(3), fields.value(4),
                     message.section(separator, 5), reply});
         write(Info, reply);
@@ -196,19 +190,10 @@ private:
                     saved ? file.fileName() : QString()});
     }
 
-    // Writes a reply on the connection of `role`, split or merged as asked for.
+    // Writes a reply on the connection of `role`, split as asked for.
     void write(Role role, const QString &text)
     {
         QByteArray bytes = m_gbk->fromUnicode(text);
-        if (m_merge && !m_held) {
-            m_merge = false;
-            m_held.emplace(role, bytes);
-            return;
-        }
-        if (m_held && m_held->first == role) {
-            bytes.prepend(m_held->second);
-            m_held.reset();
-        }
         if (m_split > 0 && m_split < bytes.size()) {
             QTimer::singleShot(300, this, [to = QPointer<QTcpSocket>(m_sockets[role]), rest = bytes.mid(m_split)] {
                 if (to)
@@ -237,8 +222,6 @@ private:
     QList<Upload> m_uploads;
     QByteArray m_data;
     bool m_stalled = false;
-    std::optional<std::pair<Role, QByteArray>> m_held;
-    bool m_merge = false;
     int m_split = 0;
 };
 

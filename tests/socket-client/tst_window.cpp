@@ -316,8 +316,8 @@ void WindowTest::statusReplies_data()
     row("cancelled, printed", "status 11 r9.pdf", "r9.pdf", 3, 3);
     // "13##r" then "eport7.pdf": the first part is a message of its own.
     row("split reply", "split-next 5;status 13 report7.pdf", "r", 2, 1);
-    // "13##a.pdf11##a.pdf" in one read names no job.
-    row("merged replies", "merge-next;status 13 a.pdf;status 11 a.pdf", "a.pdf", 2, 2);
+    // Two replies in one read name no job: "13##a.pdf11##a.pdf".
+    row("merged replies", "status 13 a.pdf11##a.pdf", "a.pdf", 2, 2);
 }
 
 void WindowTest::statusReplies()
@@ -351,10 +351,11 @@ void WindowTest::interruptedUpload()
     QVERIFY(login());
     LogCapture log("olvenka.session");
     const QString first = spool(QStringLiteral("1_0_big.doc_0_Office.pdf"), randomBytes(32 * 1024 * 1024));
-    // Unless the server stalls, the header's answer is held back: the upload waits for it.
+    // Unless the server stalls, the header gets an answer the client does not
+    // know: the upload waits for one.
     const bool stalling = how == QLatin1String("stall");
     const bool switching = how == QLatin1String("switch");
-    QVERIFY(m_server->command(stalling ? QStringLiteral("stall") : QStringLiteral("merge-next")));
+    QVERIFY(m_server->command(stalling ? how : QStringLiteral("header-reply 0")));
     QCOMPARE(callPrint(QStringLiteral("1_0_big.doc_0_Office.pdf")), 0);
     QVERIFY(!m_server->waitFor(QStringLiteral("header")).isEmpty());
     if (switching)
