@@ -69,8 +69,6 @@ public:
             m_headerReply = number;
         } else if (word == QLatin1String("file-reply")) {
             m_fileReply = number;
-        } else if (word == QLatin1String("split-next")) {
-            m_split = number;
         } else if (word == QLatin1String("stall") || word == QLatin1String("resume")) {
             m_stalled = word == QLatin1String("stall");
             if (m_sockets[File])
@@ -190,20 +188,7 @@ private:
                     saved ? file.fileName() : QString()});
     }
 
-    // Writes a reply on the connection of `role`, split as asked for.
-    void write(Role role, const QString &text)
-    {
-        QByteArray bytes = m_gbk->fromUnicode(text);
-        if (m_split > 0 && m_split < bytes.size()) {
-            QTimer::singleShot(300, this, [to = QPointer<QTcpSocket>(m_sockets[role]), rest = bytes.mid(m_split)] {
-                if (to)
-                    to->write(rest);
-            });
-            bytes.truncate(m_split);
-        }
-        m_split = 0;
-        m_sockets[role]->write(bytes);
-    }
+    void write(Role role, const QString &text) { m_sockets[role]->write(m_gbk->fromUnicode(text)); }
 
     struct Upload
     {
@@ -222,7 +207,6 @@ private:
     QList<Upload> m_uploads;
     QByteArray m_data;
     bool m_stalled = false;
-    int m_split = 0;
 };
 
 } // namespace
