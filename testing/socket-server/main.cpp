@@ -110,8 +110,9 @@ private:
         writeEvent({QStringLiteral("disconnected"), roleNames[role]});
         // The client never sends a file twice: bytes of the current upload that
         // went with this connection are lost, later uploads come on a new one.
-        if (role == File && !m_uploads.isEmpty()) {
-            writeEvent({QStringLiteral("partial"), m_uploads.takeFirst().tag, QString::number(m_data.size())});
+        if (role == File && m_size >= 0) {
+            writeEvent({QStringLiteral("partial"), m_tag, QString::number(m_data.size())});
+            m_size = -1;
             m_data.clear();
         }
     }
@@ -130,8 +131,6 @@ private:
         else if (role == Info && (code == QLatin1String("14") || code == QLatin1String("15")))
             writeEvent({QStringLiteral("command"), code, message.section(separator, 1, 1),
                         message.section(separator, 2)});
-        else
-            qWarning() << "ignored on" << roleNames[role] << message;
     }
 
     void verify(const QString &message)
@@ -152,49 +151,31 @@ private:
                     message.section(separator, 5), reply});
         write(Info, reply);
         if (reply == QLatin1String("5")) {
-            m_uploads.append({fields.value(4), fields.value(3).toLongLong()});
+            m_tag = fields.value(4);
+            m_size = fields.value(3).toLongLong();
             readFile();
         }
     }
 
     void readFile()
     {
-        QTcpSocket *file = m_sockets[File];
-        if (!file)
+        // Bytes without an accepted header wait in the socket until one comes.
+        if (!m_sockets[File] || m_size < 0 || m_stalled)
             return;
-        for (;;) {
-            while (!m_uploads.isEmpty() && m_data.size() == m_uploads.first().size)
-                save();
-            // Bytes without an accepted header wait in the socket until one comes.
-            if (m_stalled || m_uploads.isEmpty())
-                return;
-            const QByteArray bytes = file->read(m_uploads.first().size - m_data.size());
-            if (bytes.isEmpty())
-                return;
-            m_data.append(bytes);
-        }
-    }
-
-    // Saves the oldest upload under its job tag, kept inside the output directory.
-    void save()
-    {
-        const Upload upload = m_uploads.takeFirst();
-        QFile file(QDir(m_outDir).filePath(QString(upload.tag).replace(QLatin1Char('/'), QLatin1Char('_'))));
-        // Flushed before the event tells the test to read it.
+        m_data.append(m_sockets[File]->read(m_size - m_data.size()));
+        if (m_data.size() < m_size)
+            return;
+        // Saved under its job tag, kept inside the output directory, and
+        // flushed before the event tells the test to read it.
+        QFile file(QDir(m_outDir).filePath(QString(m_tag).replace(QLatin1Char('/'), QLatin1Char('_'))));
         const bool saved = file.open(QIODevice::WriteOnly) && file.write(m_data) == m_data.size() && file.flush();
         m_data.clear();
         write(File, QString::number(m_fileReply));
-        writeEvent({QStringLiteral("received"), upload.tag, QString::number(upload.size),
+        writeEvent({QStringLiteral("received"), m_tag, QString::number(std::exchange(m_size, -1)),
                     saved ? file.fileName() : QString()});
     }
 
     void write(Role role, const QString &text) { m_sockets[role]->write(m_gbk->fromUnicode(text)); }
-
-    struct Upload
-    {
-        QString tag;
-        qint64 size;
-    };
 
     const QString m_outDir;
     const QStringList m_printers;
@@ -203,8 +184,10 @@ private:
     std::array<QTcpSocket *, 3> m_sockets{};
     int m_headerReply = 5;
     int m_fileReply = 8;
-    // Uploads announced by accepted headers, oldest first; file bytes fill the oldest.
-    QList<Upload> m_uploads;
+    // The upload of the accepted header (the client sends one at a time), and
+    // its bytes so far; no upload while the size is negative.
+    QString m_tag;
+    qint64 m_size = -1;
     QByteArray m_data;
     bool m_stalled = false;
 };
