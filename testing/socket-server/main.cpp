@@ -199,19 +199,17 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     // The last one wins, so a caller's options override a launcher's.
-    const auto option = [&arguments](const char *name) {
+    const auto option = [&arguments](const char *name, const QString &fallback = QString()) {
         const int at = arguments.lastIndexOf(QLatin1String(name));
-        return at > 0 ? arguments.value(at + 1) : QString();
+        return at > 0 ? arguments.value(at + 1) : fallback;
     };
-    const QString printers = option("--printers");
     const QString outDir = option("--out");
     if (outDir.isEmpty() || !QDir(outDir).exists()) {
         std::fprintf(stderr, "usage: olvenka-reference-server --out DIR [--ports V,I,F] [--printers NAMES]\n");
         return 1;
     }
-    Server server(outDir, printers.isEmpty() ? QStringLiteral("Office\n财务打印机\nSay \"hi\"") : printers);
-    const QString ports = option("--ports");
-    if (!server.listen((ports.isEmpty() ? QStringLiteral("8888,8848,8818") : ports).split(QLatin1Char(','))))
+    Server server(outDir, option("--printers", QStringLiteral("Office\n财务打印机\nSay \"hi\"")));
+    if (!server.listen(option("--ports", QStringLiteral("8888,8848,8818")).split(QLatin1Char(','))))
         return 1;
 
     // Control over stdin, one command per line, each answered once it took
