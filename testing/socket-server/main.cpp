@@ -89,7 +89,7 @@ private:
             m_sockets[role] = next;
             next->setSocketOption(QAbstractSocket::LowDelayOption, 1);
             writeEvent({QStringLiteral("connected"), roleNames[role]});
-            connect(next, &QTcpSocket::readyRead, this, [this, role] { read(role); });
+            connect(next, &QTcpSocket::readyRead, this, [this, role] { role == File ? readFile() : read(role); });
             connect(next, &QTcpSocket::disconnected, this, [this, role, next] {
                 if (m_sockets[role] == next)
                     release(role);
@@ -119,8 +119,6 @@ private:
 
     void read(Role role)
     {
-        if (role == File)
-            return readFile();
         // No framing: whatever is readable now is one message.
         const QString message = QString::fromUtf8(m_sockets[role]->readAll());
         const QString code = message.section(separator, 0, 0);
@@ -223,10 +221,8 @@ int main(int argc, char *argv[])
         if (raw.isEmpty())
             return QCoreApplication::exit(0);
         const QString line = QString::fromUtf8(raw).trimmed();
-        if (server.execute(line))
-            writeEvent({QStringLiteral("ok"), line.section(QLatin1Char(' '), 0, 0)});
-        else
-            writeEvent({QStringLiteral("error"), QStringLiteral("refused (unknown, or no connection): ") + line});
+        writeEvent(server.execute(line) ? QStringList{QStringLiteral("ok"), line.section(QLatin1Char(' '), 0, 0)}
+                                        : QStringList{QStringLiteral("error"), QStringLiteral("refused: ") + line});
     });
     return QCoreApplication::exec();
 }
