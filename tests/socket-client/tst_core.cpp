@@ -85,7 +85,6 @@ void CoreTest::spooledName_data()
     const auto row = [](const char *fileName, const char *parts) {
         QTest::newRow(fileName) << QString::fromLatin1(fileName) << QString::fromLatin1(parts);
     };
-    row("7_0_report.docx_0_Office.pdf", "7|report.docx|Office|report7.pdf");
     row("12_0_a.b.c_0_P.pdf", "12|a.b.c|P|a.b12.pdf");
     row("plain.pdf", "plain.pdf|||plain.pdf.pdf");
     // Every ".pdf" goes from the printer's name.
