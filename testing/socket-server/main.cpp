@@ -64,7 +64,12 @@ public:
         const QString word = line.section(QLatin1Char(' '), 0, 0);
         const int number = line.section(QLatin1Char(' '), 1, 1).toInt();
         if (word == QLatin1String("status") && m_sockets[File]) {
-            write(File, line.section(QLatin1Char(' '), 1, 1) + separator + line.section(QLatin1Char(' '), 2));
+            // Text after a '|' goes out 300 ms later, in a write of its own.
+            const QString reply = line.section(QLatin1Char(' '), 1, 1) + separator + line.section(QLatin1Char(' '), 2);
+            write(File, reply.section(QLatin1Char('|'), 0, 0));
+            if (reply.contains(QLatin1Char('|')))
+                QTimer::singleShot(300, m_sockets[File],
+                                   [this, rest = reply.section(QLatin1Char('|'), 1)] { write(File, rest); });
         } else if (word == QLatin1String("header-reply")) {
             m_headerReply = number;
         } else if (word == QLatin1String("file-reply")) {
