@@ -115,7 +115,6 @@ private:
     // states as "cancel priority" (1 or 0), choosing `choose` if enabled.
     QString openContextMenu(int choose);
     template<typename T> T *child(const char *name) const { return m_window->findChild<T *>(QLatin1String(name)); }
-    QString remindText() const { return child<QLabel>("remindLabel")->text(); }
     AddPrinterWidget *page() const { return m_window->addPrinterWidget(); }
     QTableWidget *table() const { return page()->findChild<QTableWidget *>(QStringLiteral("tableWidget")); }
     ToolButton *rowButton(int row) const { return qobject_cast<ToolButton *>(table()->cellWidget(row, 2)); }
@@ -214,7 +213,7 @@ void WindowTest::backOnConnectPage()
         } else {
             connectTo(address, authCode);
         }
-        QTRY_COMPARE(remindText(), QString::fromLatin1(message));
+        QTRY_COMPARE(child<QLabel>("remindLabel")->text(), QString::fromLatin1(message));
         QCOMPARE(m_window->geometry(), QRect(400, 300, 500, 350));
         QCOMPARE(child<QComboBox>("comboBox")->currentText(), address);
     }
@@ -276,10 +275,9 @@ void WindowTest::statusReplies()
         // Each in a read of its own.
         QTest::qWait(300);
     }
-    for (const auto &[name, before, after] : jobs) {
-        const QString job = QLatin1String(name) + QLatin1Char(' ');
-        QCOMPARE(job + QString::number(JobDatabase::jobState(QLatin1String(name))), job + QString::number(after));
-    }
+    for (const auto &[name, before, after] : jobs)
+        QCOMPARE(QLatin1String(name) + QString::number(JobDatabase::jobState(QLatin1String(name))),
+                 QLatin1String(name) + QString::number(after));
 }
 
 // An upload in flight ends as the server stalls, the user switches server or
@@ -569,7 +567,7 @@ void WindowTest::savedServers()
     m_window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     QTest::keyClick(m_window.get(), Qt::Key_Return);
-    QTRY_COMPARE(remindText(), QStringLiteral("Please enter the server IP address!"));
+    QTRY_COMPARE(child<QLabel>("remindLabel")->text(), QStringLiteral("Please enter the server IP address!"));
 }
 
 int main(int argc, char **argv)
