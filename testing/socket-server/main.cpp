@@ -37,8 +37,7 @@ public:
     Server(QString outDir, const QString &printers)
         : m_outDir(std::move(outDir))
         , m_printers(printers.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-    {
-    }
+    { }
 
     // Reports the bound ports once all three listen; false when a port cannot be bound.
     bool listen(const QStringList &ports)
@@ -132,8 +131,8 @@ private:
         else if (role == Info && code == QLatin1String("4"))
             header(message);
         else if (role == Info && (code == QLatin1String("14") || code == QLatin1String("15")))
-            writeEvent({QStringLiteral("command"), code, message.section(separator, 1, 1),
-                        message.section(separator, 2)});
+            writeEvent(
+                {QStringLiteral("command"), code, message.section(separator, 1, 1), message.section(separator, 2)});
     }
 
     void verify(const QString &message)

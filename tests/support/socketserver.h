@@ -14,9 +14,9 @@ public:
     explicit ReferenceSocketServer(const QStringList &extraArguments = {})
         : m_dir(QDir::tempPath() + QStringLiteral("/socket-server-XXXXXX"))
     {
-        m_arguments = QStringList{QStringLiteral("--ports"), QStringLiteral("0,0,0"), QStringLiteral("--out"),
-                                  m_dir.path()}
-                      + extraArguments;
+        m_arguments =
+            QStringList{QStringLiteral("--ports"), QStringLiteral("0,0,0"), QStringLiteral("--out"), m_dir.path()}
+            + extraArguments;
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &m_process, [this] {
             while (m_process.canReadLine())
