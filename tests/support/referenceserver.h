@@ -2,7 +2,9 @@
 
 #include "testcertificates.h"
 
+#include <QDir>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStringList>
@@ -17,7 +19,12 @@ class ReferenceServer
 {
 public:
     explicit ReferenceServer(const TestCertificates &certificates,
-                             TestCertificates::Server certificate = TestCertificates::VendorDomain);
+                             TestCertificates::Server certificate = TestCertificates::VendorDomain)
+        : m_config{{QStringLiteral("certificate"), certificates.serverFile(certificate, "pem")},
+                   {QStringLiteral("key"), certificates.serverFile(certificate, "key")},
+                   {QStringLiteral("version"), QStringLiteral("5.3.6")}}
+        , m_dir(QDir::tempPath() + QStringLiteral("/cloudprint-server-XXXXXX"))
+    { }
     ~ReferenceServer() { stop(); }
 
     // Codes that Verfiy accepts; all other calls throw cloudprint::Exception
@@ -38,12 +45,40 @@ public:
     // Makes `method` misbehave; see testing/cloudprint-server/README.md for the modes.
     void setFault(const QString &method, const QJsonObject &fault) { m_faults[method] = fault; }
 
-    static QJsonObject printer(const QString &id, int status = 0, int jobs = 0, const QString &driver = QString());
+    static QJsonObject printer(const QString &id, int status = 0, int jobs = 0, const QString &driver = QString())
+    {
+        QJsonObject p{{QStringLiteral("ID"), id}, {QStringLiteral("Status"), status}, {QStringLiteral("cJobs"), jobs}};
+        if (!driver.isEmpty())
+            p.insert(QStringLiteral("driver"), driver);
+        return p;
+    }
 
     // Starts the server and waits until it listens; false with errorString() on failure.
-    bool start();
+    bool start()
+    {
+        stop();
+        m_config[QStringLiteral("printers")] = m_printers;
+        m_config[QStringLiteral("faults")] = m_faults;
+        QFile file(m_dir.filePath(QStringLiteral("server.json")));
+        if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(m_config).toJson()) < 0 || !file.flush())
+            return fail(QStringLiteral("cannot write %1").arg(file.fileName()));
+
+        m_process.start(QStringLiteral(CLOUDPRINT_REFERENCE_SERVER), {file.fileName()});
+        // The server prints "port N" once it listens.
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(15000)) { }
+        const QByteArray line = m_process.readLine().trimmed();
+        m_port = line.startsWith("port ") ? quint16(line.mid(5).toUInt()) : 0;
+        if (m_port == 0)
+            return fail(QStringLiteral("server did not start listening: %1").arg(QString::fromLocal8Bit(line)));
+        return true;
+    }
     // Stops the server (SIGKILL: it keeps nothing to clean up) and waits for it.
-    void stop();
+    void stop()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+        m_port = 0;
+    }
 
     quint16 port() const { return m_port; }
     // "tqp://127.0.0.1:<port>", the address form the configurator hands to its RPC client.
@@ -51,7 +86,12 @@ public:
     QString errorString() const { return m_error; }
 
 private:
-    bool fail(const QString &error);
+    bool fail(const QString &error)
+    {
+        m_error = error + QLatin1Char(' ') + QString::fromLocal8Bit(m_process.readAllStandardError());
+        stop();
+        return false;
+    }
 
     QJsonObject m_config;
     QJsonArray m_printers;

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "buildconfig.h"
+
+#include <QDir>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -20,7 +24,16 @@ public:
     };
 
     // Generates everything; check ok() / errorString().
-    TestCertificates();
+    TestCertificates()
+        : m_dir(QDir::tempPath() + QStringLiteral("/cloudprint-certs-XXXXXX"))
+    {
+        QProcess script;
+        script.setProcessChannelMode(QProcess::MergedChannels);
+        script.start(QStringLiteral("bash"), {QStringLiteral(CLOUDPRINT_MAKE_CERTS_SCRIPT), m_dir.path(),
+                                              QStringLiteral(QUORVIA_VENDOR_DOMAIN)});
+        if (!script.waitForFinished(60000) || script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0)
+            m_error = QStringLiteral("make-certs.sh failed: %1").arg(QString::fromLocal8Bit(script.readAll()));
+    }
 
     bool ok() const { return m_error.isEmpty(); }
     QString errorString() const { return m_error; }
@@ -28,7 +41,12 @@ public:
     // The CA certificate that clients should trust.
     QString caFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
     // The server's certificate ("pem") or private key ("key").
-    QString serverFile(Server server, const char *suffix) const;
+    QString serverFile(Server server, const char *suffix) const
+    {
+        // File names made by make-certs.sh, in the order of Server.
+        static const char *const baseNames[] = {"server", "ip-first", "nul-name", "expired", "untrusted"};
+        return m_dir.filePath(QStringLiteral("%1.%2").arg(QLatin1String(baseNames[server]), QLatin1String(suffix)));
+    }
 
 private:
     QTemporaryDir m_dir;
